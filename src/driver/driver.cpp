@@ -1,0 +1,123 @@
+#include "driver/driver.h"
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "hydration/model.h"
+#include "input/keyword.h"
+#include "input/reader.h"
+#include "solver/forward.h"
+
+namespace ph {
+
+void readSeriesPoints(Run& run, SeriesPoints& points) {
+  std::string first(80, ' ');
+  const ReadTarget firstTarget = ReadTarget::text(first, 80);
+  run.files.readFreeOrFail(kProject, std::span(&firstTarget, 1));
+  if (isBlank(first)) return;
+  run.files.rewind(kProject);
+  int count = 0;
+  const ReadTarget countTarget = ReadTarget::integer(count);
+  run.files.readFreeOrFail(kProject, std::span(&countTarget, 1));
+  if (count < 0 || count > ptscap)
+    run.reject("Problem: series.pr announces " + std::to_string(count) +
+               " series points; it may hold 0 to " + std::to_string(ptscap));
+  points.ipts = count;
+  if (count > 0) {
+    std::vector<ReadTarget> targets;
+    for (int p = 1; p <= count; ++p) {
+      targets.push_back(ReadTarget::integer(points.ix[p]));
+      targets.push_back(ReadTarget::integer(points.iy[p]));
+      targets.push_back(ReadTarget::integer(points.iz[p]));
+    }
+    run.files.readFreeOrFail(kProject, targets);
+  }
+  run.free(kLog, {points.ipts, "= series points"});
+  std::vector<FmtValue> indices;
+  for (int p = 1; p <= count; ++p) {
+    indices.emplace_back(points.ix[p]);
+    indices.emplace_back(points.iy[p]);
+    indices.emplace_back(points.iz[p]);
+  }
+  run.free(kLog, indices);
+}
+
+static void runSequence(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
+  auto state = std::make_unique<ModelState>();
+  SeriesPoints points;
+  run.files.openScratch(kScratch);
+
+  auto argument = [&](std::size_t n) {
+    return fixedText(n < args.size() ? args[n] : std::string(), 80);
+  };
+  state->infile = trim(run, argument(0), 80);
+  const std::string logname = trim(run, argument(1), 8);
+  const std::string flagname = trim(run, argument(2), 12);
+  run.free(kTerminal, {state->infile, "\n", logname});
+
+  // A flag left by an earlier run goes first, so a run that fails leaves none.
+  const std::string flagFile = rtrimmed(flagname);
+  if (FileTable::exists(flagFile)) {
+    std::error_code ec;
+    std::filesystem::remove(flagFile, ec);
+  }
+
+  const std::string logFile = rtrimmed(logname);
+  if (auto unit = run.files.unitOf(logFile)) run.files.close(*unit);
+  run.files.openWrite(kLog, logFile);
+
+  const bool haveSeries = FileTable::exists("series.pr");
+  if (options.startupSleepMs > 0)
+    std::this_thread::sleep_for(std::chrono::milliseconds(options.startupSleepMs));
+  if (haveSeries) {
+    run.files.openRead(kProject, "series.pr");
+    readSeriesPoints(run, points);
+    run.files.close(kProject);
+  }
+
+  if (!FileTable::exists(rtrimmed(state->infile))) {
+    run.pause("PROBLEM: INFILE NOT IN PROJECT FILE");
+    run.free(kTerminal, {state->infile});
+    run.free(kTerminal, {"stopping due to stupid instructions"});
+    run.stop();
+  }
+
+  reader(run, *state);
+  run.free(kTerminal, {"back from reader()"});
+
+  run.files.openWrite(kTmax, "TMAX.OUT");
+  if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");
+
+  forward(run, *state, points);
+
+  // Every result file is complete on disk before the flag says so.
+  run.files.close(kTmax);
+  run.files.close(kCenter);
+  run.files.close(kLog);
+  run.files.openWrite(kFlag, flagFile, true);
+  run.free(kFlag, {"Finished"});
+  run.files.close(kFlag);
+  run.files.close(kScratch);
+}
+
+int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
+  resetWorkspc();
+  try {
+    runSequence(run, args, options);
+    std::fflush(run.terminal);
+    return kExitFinished;
+  } catch (const RunEnd& end) {
+    std::fflush(run.terminal);
+    if (!end.report.empty()) {
+      std::fputs(end.report.c_str(), run.errors);
+      std::fputc('\n', run.errors);
+      std::fflush(run.errors);
+    }
+    run.files.abandonAll();
+    return end.status;
+  }
+}
+
+}  // namespace ph

@@ -1,0 +1,24 @@
+// The run sequence: command line, log, flag and scratch files, monitor cells,
+// then reader and forward, and the flag file that marks a finished run.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "driver/model_state.h"
+#include "driver/run.h"
+
+namespace ph {
+
+struct RunOptions {
+  int startupSleepMs = 200;  // the pause before series.pr is read
+};
+
+// Runs the whole program on the three arguments (project file, log, flag) and
+// returns the exit status: 0 finished, 1 stopped, 2 file-layer failure.
+int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options = {});
+
+// Reads series.pr (open on the project file number) into the monitor cells.
+void readSeriesPoints(Run& run, SeriesPoints& points);
+
+}  // namespace ph

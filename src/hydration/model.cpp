@@ -1,0 +1,67 @@
+#include "hydration/model.h"
+
+#include <cmath>
+
+namespace ph {
+
+Workspc workspc;
+
+void resetWorkspc() { workspc.w = 0.0f; }
+
+namespace {
+constexpr float kInvRef = 0.0033670033f;  // 1/297 K
+constexpr float kGas = 8.314f;
+}  // namespace
+
+float eqvtime(float th, float T) { return th * std::exp(kInvRef - 1.0f / (T + 273.0f)); }
+
+float abtau(float te, float P1, float P2, float P3, float E, float tconc, float& state) {
+  float tk = tconc + 273.0f;
+  if (tk > 400.0f) tk = 400.0f;
+  const float f = std::exp((kInvRef - 1.0f / tk) * E / kGas);
+  // No hydration at or before an age of zero: the curve starts there.
+  if (!(te > 0.0f)) {
+    state = 0.0f;
+    return 0.0f;
+  }
+  const float s = static_cast<float>(std::pow(double(P3 / te), double(P2)));
+  const float decay = std::exp(-s);
+  state = P1 * decay;
+  // Far before the characteristic age the curve is flat: exp(-s) is 0 and
+  // the rate with it (s may be infinite there).
+  if (decay == 0.0f) return 0.0f;
+  return s * (P2 / te) * P1 * decay * f;
+}
+
+float tmodel(float te, float P1, float P2, float P3, float /*E*/, float /*tconc*/, float& state) {
+  const float e = std::exp((te - P2) / P1);
+  // Long after the steepest release e overflows: everything has hydrated
+  // and the rate is 0 (not infinity times zero).
+  if (!std::isfinite(e)) {
+    state = 0.0f;
+    return 0.0f;
+  }
+  const float c = 1.0f + e;
+  const float p = static_cast<float>(std::pow(double(1.0f / c), double(P3)));
+  state = p;
+  return p * (P3 / (c * P1)) * e;
+}
+
+void modsource(Run& run, float time, float qtot, float tconc, const float (&P)[3], float dtstep,
+               float& qused, int modflag, float& OldRT, float& NewRT) {
+  float& W = workspc.w;
+  OldRT = NewRT;
+  if (time < 0.1f) W = 0.0f;  // a run that starts at time 0 starts a new mean
+  W = W * time + dtstep * tconc;
+  const float th = (time + dtstep / 2.0f) / 3600.0f;
+  const float te = eqvtime(th, W);
+  const float rate = modflag != 0 ? abtau(te, P[0], P[1], P[2], 35000.0f, tconc, qused)
+                                  : tmodel(te, P[0], P[1], P[2], 35000.0f, tconc, qused);
+  NewRT = rate * qtot / 3600.0f;
+  run.free(kTerminal, {"Time, OldRT, NewRT =", time / 3600.0f, OldRT, NewRT, qused});
+  // A step that ends at time zero has no length to weigh the mean with.
+  const float span = time + dtstep;
+  if (span != 0.0f) W = W / span;
+}
+
+}  // namespace ph

@@ -1,0 +1,31 @@
+// The project file reader and the pieces it calls: plan mask, section maps,
+// materials and the starting temperatures.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "driver/model_state.h"
+#include "driver/run.h"
+
+namespace ph {
+
+// Reads the whole project file, in its fixed order, into the model state.
+void reader(Run& run, ModelState& s);
+
+// Builds the plan mask from the section format and draws it in the log.
+void getflag(Run& run, std::string_view format, int nx, int ny, std::vector<int>& secmask);
+
+// Reads the map of section `isec` and copies it into every layer naming it.
+void readsec(Run& run, int nx, int ny, int nz, int isec, const std::vector<int>& laysec,
+             IntField& imat, int& maxmat);
+
+// Reads the materials block: conductivity, heat capacity and production factor.
+void readmats(Run& run, int nx, int ny, int nz, int& nmat, const IntField& imat,
+              MatTable& A, MatTable& prod, MatTable& sig);
+
+// Starting temperatures from the boundaries and the placement temperature.
+void placet(int nx, int ny, int nz, const IntField& imat, RealField& hnew, const MatTable& prod,
+            float tplace, const int (&bcp)[bndcap + 1][4]);
+
+}  // namespace ph

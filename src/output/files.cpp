@@ -1,0 +1,226 @@
+#include "output/files.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "driver/run.h"
+
+namespace ph {
+
+namespace fs = std::filesystem;
+
+FileTable::FileTable(std::FILE* terminal) : terminal_(terminal) {}
+
+FileTable::~FileTable() { abandonAll(); }
+
+void FileTable::fail(int unit, const std::string& what) const {
+  std::string report = "pourheat: " + what + ", file number " + std::to_string(unit);
+  auto it = units_.find(unit);
+  if (it != units_.end() && !it->second.name.empty())
+    report += ", file '" + it->second.name + "'";
+  throw RunEnd(kExitFileFailure, report);
+}
+
+FileTable::Unit& FileTable::get(int unit) {
+  auto it = units_.find(unit);
+  if (it == units_.end()) fail(unit, "file number is not open");
+  return it->second;
+}
+
+const FileTable::Unit& FileTable::get(int unit) const {
+  auto it = units_.find(unit);
+  if (it == units_.end()) fail(unit, "file number is not open");
+  return it->second;
+}
+
+static std::string systemError() { return std::strerror(errno); }
+
+void FileTable::openRead(int unit, const std::string& name) {
+  close(unit);
+  Unit u;
+  u.name = name;
+  std::error_code ec;
+  if (name.empty() || !fs::exists(name, ec)) {
+    units_[unit] = std::move(u);
+    fail(unit, "file does not exist");
+  }
+  if (fs::is_directory(name, ec)) {
+    units_[unit] = std::move(u);
+    fail(unit, "cannot read a folder as a file");
+  }
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream all;
+  if (in) all << in.rdbuf();
+  if (!in.good() && !in.eof()) {
+    units_[unit] = std::move(u);
+    fail(unit, "cannot read the file");
+  }
+  const std::string text = all.str();
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::size_t stop = end;
+    if (stop > start && text[stop - 1] == '\r') --stop;  // files written on Windows
+    u.lines.emplace_back(text, start, stop - start);
+    start = end + 1;
+  }
+  units_[unit] = std::move(u);
+}
+
+void FileTable::openWrite(int unit, const std::string& name, bool atomic) {
+  close(unit);
+  Unit u;
+  u.name = name;
+  u.atomic = atomic;
+  units_[unit] = u;
+  std::error_code ec;
+  if (name.empty()) fail(unit, "cannot create a file with a blank name");
+  if (fs::is_directory(name, ec)) fail(unit, "cannot write a file over a folder");
+  Unit& stored = units_[unit];
+  stored.writeName = atomic ? name + ".partial" : name;
+  stored.out = std::fopen(stored.writeName.c_str(), "w");
+  if (!stored.out) {
+    const std::string why = systemError();
+    fail(unit, "cannot create the file (" + why + ")");
+  }
+}
+
+void FileTable::openScratch(int unit) {
+  close(unit);
+  Unit u;
+  u.scratch = true;
+  units_[unit] = std::move(u);
+}
+
+void FileTable::closeUnit(Unit& u, int unit, bool report) {
+  if (!u.out) return;
+  bool bad = std::ferror(u.out) != 0;
+  bad = (std::fclose(u.out) != 0) || bad;
+  u.out = nullptr;
+  if (u.atomic) {
+    std::error_code ec;
+    if (!bad && report) {
+      fs::rename(u.writeName, u.name, ec);
+      if (ec) {
+        fs::remove(u.writeName, ec);
+        fail(unit, "cannot put the finished file in place (" + ec.message() + ")");
+      }
+    } else {
+      fs::remove(u.writeName, ec);
+    }
+  }
+  if (bad && report) fail(unit, "write error");
+}
+
+void FileTable::close(int unit) {
+  auto it = units_.find(unit);
+  if (it == units_.end()) return;
+  Unit u = std::move(it->second);
+  it->second = Unit{};
+  it->second.name = u.name;  // kept while reporting, so the report names the file
+  try {
+    closeUnit(u, unit, true);
+  } catch (...) {
+    units_.erase(unit);
+    throw;
+  }
+  units_.erase(unit);
+}
+
+void FileTable::abandonAll() noexcept {
+  for (auto& [unit, u] : units_) {
+    try {
+      // Plain files keep what was written; atomic ones never appear.
+      if (u.out && u.atomic) {
+        std::fclose(u.out);
+        u.out = nullptr;
+        std::error_code ec;
+        fs::remove(u.writeName, ec);
+      } else if (u.out) {
+        std::fclose(u.out);
+        u.out = nullptr;
+      }
+    } catch (...) {
+    }
+  }
+  units_.clear();
+}
+
+bool FileTable::isOpen(int unit) const { return unit == 6 || units_.count(unit) != 0; }
+
+std::optional<int> FileTable::unitOf(const std::string& name) const {
+  for (const auto& [unit, u] : units_)
+    if (!u.scratch && u.name == name) return unit;
+  return std::nullopt;
+}
+
+bool FileTable::exists(const std::string& name) {
+  std::error_code ec;
+  return !name.empty() && fs::exists(name, ec);
+}
+
+const std::string& FileTable::nameOf(int unit) const { return get(unit).name; }
+
+std::size_t FileTable::position(int unit) const { return get(unit).pos; }
+
+void FileTable::rewind(int unit) {
+  Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot rewind a file being written");
+  u.pos = 0;
+}
+
+void FileTable::backspace(int unit) {
+  Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot backspace a file being written");
+  if (u.pos > 0) --u.pos;
+}
+
+void FileTable::writeLines(int unit, const std::vector<std::string>& lines) {
+  if (unit == 6) {
+    for (const auto& l : lines) {
+      std::fwrite(l.data(), 1, l.size(), terminal_);
+      std::fputc('\n', terminal_);
+    }
+    return;
+  }
+  Unit& u = get(unit);
+  if (u.scratch || !u.out) {
+    if (!u.scratch) fail(unit, "cannot write a file opened for reading");
+    // A sequential file ends where it is written.
+    u.lines.resize(u.pos);
+    for (const auto& l : lines) u.lines.push_back(l);
+    u.pos = u.lines.size();
+    return;
+  }
+  for (const auto& l : lines) {
+    if (std::fwrite(l.data(), 1, l.size(), u.out) != l.size() || std::fputc('\n', u.out) == EOF)
+      fail(unit, "write error (" + systemError() + ")");
+  }
+}
+
+std::optional<std::string> FileTable::readLine(int unit) {
+  Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot read a file being written");
+  if (u.pos >= u.lines.size()) return std::nullopt;
+  return u.lines[u.pos++];
+}
+
+ReadResult FileTable::readFree(int unit, std::span<const ReadTarget> targets) {
+  Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot read a file being written");
+  return ph::readFree(u.lines, u.pos, targets);
+}
+
+void FileTable::readFreeOrFail(int unit, std::span<const ReadTarget> targets) {
+  const ReadResult r = readFree(unit, targets);
+  if (r.status == ReadStatus::End) fail(unit, "end of file during a read");
+  if (r.status == ReadStatus::Bad)
+    fail(unit, "read error at line " + std::to_string(r.line + 1) + ": '" + r.token +
+                   "' is not " + (r.expected == "integer" ? "an integer" : "a real number"));
+}
+
+}  // namespace ph

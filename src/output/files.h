@@ -1,0 +1,80 @@
+// File numbers bound to open sequential text files of lines.
+// A file is read (its lines are loaded when first read) or written (lines go
+// straight to disk); a scratch file lives in memory and disappears when
+// closed; file number 6 is the terminal. Failures of the file layer throw
+// RunEnd with status 2 and a report naming the failure, number and file.
+#pragma once
+
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "output/freeform.h"
+
+namespace ph {
+
+class FileTable {
+ public:
+  explicit FileTable(std::FILE* terminal);
+  ~FileTable();
+  FileTable(const FileTable&) = delete;
+  FileTable& operator=(const FileTable&) = delete;
+
+  // Opens an existing file for reading (a missing file is a failure); its
+  // lines are loaded at once.
+  void openRead(int unit, const std::string& name);
+  // Creates the file, or empties it, for writing. With atomic, lines go to a
+  // side file that takes the name only when the unit closes without error,
+  // so no reader ever sees a partial file under the final name.
+  void openWrite(int unit, const std::string& name, bool atomic = false);
+  void openScratch(int unit);
+  // Closes the unit; a write error met on it is a failure. Closing a unit that
+  // is not open does nothing.
+  void close(int unit);
+  // Closes everything without reporting, for a run that is ending anyway;
+  // atomic files that did not close cleanly leave no file under their name.
+  void abandonAll() noexcept;
+
+  bool isOpen(int unit) const;
+  std::optional<int> unitOf(const std::string& name) const;
+  static bool exists(const std::string& name);
+  const std::string& nameOf(int unit) const;
+  // How many lines of the unit have been read (the 1-based number of the last).
+  std::size_t position(int unit) const;
+
+  void rewind(int unit);
+  void backspace(int unit);
+
+  void writeLines(int unit, const std::vector<std::string>& lines);
+  // The next line, or nothing at the end of the file.
+  std::optional<std::string> readLine(int unit);
+  // A free-form read; End and Bad come back to the caller.
+  ReadResult readFree(int unit, std::span<const ReadTarget> targets);
+  // The same, but End and Bad are file-layer failures.
+  void readFreeOrFail(int unit, std::span<const ReadTarget> targets);
+
+  // A file-layer failure on a unit: throws RunEnd(2).
+  [[noreturn]] void fail(int unit, const std::string& what) const;
+
+ private:
+  struct Unit {
+    std::string name;
+    bool scratch = false;
+    bool atomic = false;
+    std::vector<std::string> lines;  // read side, or a scratch file
+    std::size_t pos = 0;
+    std::FILE* out = nullptr;        // write side
+    std::string writeName;           // the side file of an atomic unit
+  };
+  Unit& get(int unit);
+  const Unit& get(int unit) const;
+  void closeUnit(Unit& u, int unit, bool report);
+
+  std::FILE* terminal_;
+  std::map<int, Unit> units_;
+};
+
+}  // namespace ph

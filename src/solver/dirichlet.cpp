@@ -1,0 +1,71 @@
+#include "solver/dirichlet.h"
+
+#include <cmath>
+
+namespace ph {
+
+float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t) {
+  auto time = [&](int p) { return bcser[b][p][1]; };
+  auto temp = [&](int p) { return bcser[b][p][2]; };
+  if (!(t < time(n))) {
+    run.free(kTerminal, {"AT 1", t, time(n)});
+    return temp(n);
+  }
+  if (n == 1) return temp(1);
+  for (int p = 2; p <= n; ++p) {
+    const double d1 = std::fabs(double(t) - double(time(p - 1)));
+    const double d2 = std::fabs(double(t) - double(time(p)));
+    if (d1 * d2 <= 300.0) {
+      const float result = d2 < d1 ? temp(p) : temp(p - 1);
+      run.free(kTerminal, {"GET BCTEMP EXACT:", t, result});
+      return result;
+    }
+    if (time(p - 1) <= t && t <= time(p)) {
+      const double w1 = 1.0 / (d1 * d1), w2 = 1.0 / (d2 * d2);
+      return static_cast<float>((double(temp(p - 1)) * w1 + double(temp(p)) * w2) / (w1 + w2));
+    }
+  }
+  // Before the first point by more than the tolerance (or a series whose
+  // times do not increase): the series has not started, so its first
+  // temperature holds.
+  return temp(1);
+}
+
+void ttdirich(Run& run, const ModelState& s, float t, RealField& h) {
+  const int nx = s.nx, ny = s.ny, nz = s.nz;
+  auto n = [&](int code) { return s.bound[code - 1] == 'N'; };
+  const bool faceMode = n(2) && n(3) && (n(1) || n(4));
+  for (int b = 1; b <= bndcap; ++b) {
+    if (s.bcp[b][2] <= 0) continue;
+    const float tb = getbctemp(run, b, s.bcp[b][2], s.bcser, t);
+    const int mb = s.bcp[b][1];
+    auto set = [&](int i, int j, int k) {
+      const std::size_t c = cell(i, j, k);
+      if (s.imat[c] == mb) h[c] = tb;
+    };
+    auto outside = [&](int i, int j) { return s.secmask[column(i, j)] == 0; };
+    if (faceMode) {
+      if (!n(1))  // face j = 1
+        for (int k = 2; k <= nz - 1; ++k)
+          for (int i = 1; i <= nx; ++i)
+            if (outside(i, 1)) set(i, 1, k);
+      if (!n(4))  // face i = 1
+        for (int k = 2; k <= nz - 1; ++k)
+          for (int j = 1; j <= ny; ++j)
+            if (outside(1, j)) set(1, j, k);
+    } else {
+      for (int k = 2; k <= nz - 1; ++k)
+        for (int j = 1; j <= ny; ++j)
+          for (int i = 1; i <= nx; ++i)
+            if (outside(i, j)) set(i, j, k);
+    }
+    if (!n(5))
+      for (int j = 1; j <= ny; ++j)
+        for (int i = 1; i <= nx; ++i) set(i, j, 1);
+    if (!n(6))
+      for (int j = 1; j <= ny; ++j)
+        for (int i = 1; i <= nx; ++i) set(i, j, nz);
+  }
+}
+
+}  // namespace ph

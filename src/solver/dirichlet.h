@@ -1,0 +1,20 @@
+// Prescribed temperatures of the boundary materials, taken from their time
+// series and written into the cells of those materials on the grid's faces or
+// outside the section outline.
+#pragma once
+
+#include "driver/model_state.h"
+#include "driver/run.h"
+#include "solver/mirror.h"
+
+namespace ph {
+
+// Temperature of boundary b (with n >= 1 points) at time t: the last point's
+// at and after its time, otherwise the inverse-square-distance weighted mean
+// of the two points around t, or the nearer point when t is within the
+// exact-hit tolerance of one.
+float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t);
+
+void ttdirich(Run& run, const ModelState& s, float t, RealField& hnew);
+
+}  // namespace ph

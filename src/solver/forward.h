@@ -1,0 +1,23 @@
+// The transient simulation: set-up of the step limits, then step after step
+// from the start time to the end time, and the run summary.
+#pragma once
+
+#include "driver/model_state.h"
+#include "driver/run.h"
+
+namespace ph {
+
+// Quarter-hour rounding of the steps (seconds): dt to the nearest multiple
+// of 900 with a bias of 0.01 up, DTmax to the next multiple above.
+float roundDt(float dt);
+float roundDtmax(float dtmax);
+
+// Optional observer of the step loop, for tools that count sweeps.
+struct ForwardStats {
+  long long steps = 0;
+  long long sweeps = 0;
+};
+
+void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr);
+
+}  // namespace ph
