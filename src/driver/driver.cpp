@@ -90,7 +90,7 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   run.files.openWrite(kTmax, "TMAX.OUT");
   if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");
 
-  forward(run, *state, points);
+  forward(run, *state, points, options.counters, options.maxSteps);
 
   // Every result file is complete on disk before the flag says so.
   run.files.close(kTmax);

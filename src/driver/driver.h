@@ -7,11 +7,14 @@
 
 #include "driver/model_state.h"
 #include "driver/run.h"
+#include "solver/forward.h"
 
 namespace ph {
 
 struct RunOptions {
-  int startupSleepMs = 200;  // the pause before series.pr is read
+  int startupSleepMs = 200;        // the pause before series.pr is read
+  ForwardStats* counters = nullptr;  // receives the steps and sweeps made
+  long long maxSteps = 0;          // above 0: stop stepping after this many steps
 };
 
 // Runs the whole program on the three arguments (project file, log, flag) and

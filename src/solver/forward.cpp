@@ -54,7 +54,8 @@ const Layout& endLayout() {
 
 }  // namespace
 
-void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters) {
+void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
+             long long maxSteps) {
   const int nx = s.nx, ny = s.ny, nz = s.nz;
   checkMirrorFaces(run, s);
   checkSeriesPoints(run, s, pts);
@@ -155,6 +156,7 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
     const StepControl control{s.maxits, s.maxerr};
     const std::size_t centre = centreCell(nx, ny, nz);
 
+    long long computed = 0;
     for (;;) {
       err = 0.0f;
       if (time >= s.endtime) break;
@@ -211,6 +213,8 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
         dtstep = DTmax;
       }
       if (dtstep > DTmax) dtstep = DTmax;
+      ++computed;
+      if (maxSteps > 0 && computed >= maxSteps) break;
       if (!(time < s.endtime)) break;
     }
   }

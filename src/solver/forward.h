@@ -18,6 +18,9 @@ struct ForwardStats {
   long long sweeps = 0;
 };
 
-void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr);
+// With maxSteps above 0 the step loop ends after that many computed steps,
+// as if the end time had come (for tools that run bounded runs).
+void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr,
+             long long maxSteps = 0);
 
 }  // namespace ph
