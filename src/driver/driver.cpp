@@ -117,6 +117,12 @@ int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions&
     }
     run.files.abandonAll();
     return end.status;
+  } catch (const std::exception& e) {
+    // Nothing should get here; if it does, the run still ends cleanly.
+    std::fflush(run.terminal);
+    std::fprintf(run.errors, "pourheat: internal error: %s\n", e.what());
+    run.files.abandonAll();
+    return kExitFileFailure;
   }
 }
 

@@ -37,10 +37,12 @@ void Run::pause(std::string_view message) {
   std::fflush(errors);
   std::optional<std::string> answer = console ? console() : std::nullopt;
   if (!answer) throw RunEnd(kExitStopped, "pourheat: no console to answer the pause; the run ends");
+  // The answer go, in any case and with blanks around it, resumes the run.
   std::string word;
-  for (char c : *answer)
-    if (!std::isspace(static_cast<unsigned char>(c)))
-      word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char c : *answer) word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const auto first = word.find_first_not_of(" \t\r\n");
+  const auto last = word.find_last_not_of(" \t\r\n");
+  word = first == std::string::npos ? std::string() : word.substr(first, last - first + 1);
   if (word == "go") {
     std::fputs("Execution resumes after PAUSE.\n", errors);
     std::fflush(errors);
