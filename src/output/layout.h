@@ -24,7 +24,8 @@ class Layout {
   //  - items are taken left to right, one value per I, F, E, G or A item;
   //  - when the values run out, the items that follow up to the next item that
   //    needs a value are still written, but writing stops at a closing
-  //    parenthesis of a group that would repeat, and at the end of the layout
+  //    parenthesis of a group that would repeat and holds an item that takes
+  //    a value, and at the end of the layout
   //    (so "(80(I2,1X))" with 3 values gives 9 characters and
   //    "(1X,100(1X,F6.1))" with 6 values gives 43);
   //  - when the layout ends and values remain, the line ends and writing

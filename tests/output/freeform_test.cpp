@@ -1,0 +1,126 @@
+#include "output/freeform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace ph {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(FreeWrite, ItemsAndLineBreaks) {
+  EXPECT_EQ(formatFree({"Params=", 40, 40, 10, 0.5f}), Lines{" Params= 40 40 10  0.5"});
+  EXPECT_EQ(formatFree({1.5f, "abc", -2, "x"}), Lines{"  1.5abc -2x"});
+  EXPECT_EQ(formatFree({"a\nb", 3, "c\n"}), (Lines{" a", "b 3c", ""}));
+
+  std::vector<FmtValue> ints;
+  for (int i = 1; i <= 40; ++i) ints.emplace_back(i);
+  const Lines li = formatFree(ints);
+  ASSERT_EQ(li.size(), 2u);
+  EXPECT_EQ(li[0].size(), 78u);  // " 30" would make 81
+  EXPECT_EQ(li[1], " 30 31 32 33 34 35 36 37 38 39 40");
+  std::string row;
+  for (int i = 0; i < 16; ++i) row += "  1.5";
+  EXPECT_EQ(formatFree(std::vector<FmtValue>(80, FmtValue(1.5f))), Lines(5, row));
+  const std::string longText(100, 'L');
+  EXPECT_EQ(formatFree({"x", longText, 1}), (Lines{" x", " " + longText, " 1"}));
+}
+
+// Reads three integers, preset to -1, and shows them as "a,b,c".
+std::string read3(const Lines& lines, std::size_t& pos, ReadStatus want = ReadStatus::Ok) {
+  int v[3] = {-1, -1, -1};
+  const ReadTarget t[] = {ReadTarget::integer(v[0]), ReadTarget::integer(v[1]), ReadTarget::integer(v[2])};
+  EXPECT_EQ(readFree(lines, pos, t).status, want) << lines.at(0);
+  return std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]);
+}
+
+TEST(FreeRead, SeparatorsNullsAndSlash) {
+  const std::tuple<Lines, const char*, std::size_t> cases[] = {
+      {{"1 2", "3 4 5"}, "1,2,3", 2},
+      {{"3,4", "9"}, "3,4,9", 2},
+      {{"", " \t", "\t-5 ,", "", "+6\r", "7"}, "-5,6,7", 6},  // tabs and CR are blanks
+      {{"1,", "2 3"}, "1,2,3", 2},  // a line end after a comma is no null
+      {{"1,,3"}, "1,-1,3", 1},
+      {{",2 , 3"}, "-1,2,3", 1},
+      {{"2* 9"}, "-1,-1,9", 1},
+      {{"4 2*,8"}, "4,-1,-1", 1},
+      {{"1,", ",3"}, "1,-1,3", 2},
+      {{"7 / 8", "9"}, "7,-1,-1", 1},
+      {{"7", "/", "9"}, "7,-1,-1", 2}};
+  for (const auto& [lines, want, wantPos] : cases) {
+    std::size_t pos = 0;
+    EXPECT_EQ(read3(lines, pos), want) << lines[0];
+    EXPECT_EQ(pos, wantPos) << lines[0];
+  }
+  int many[80];
+  std::vector<ReadTarget> t;
+  for (int& m : many) t.push_back(ReadTarget::integer(m));
+  std::size_t pos = 0;
+  EXPECT_EQ(readFree(Lines{"40*1 40*2"}, pos, t).status, ReadStatus::Ok);
+  EXPECT_EQ(many[0] * 1000 + many[39] * 100 + many[40] * 10 + many[79], 1122);
+}
+
+TEST(FreeRead, RealsAndTexts) {
+  float r[10] = {};
+  std::vector<ReadTarget> t;
+  for (float& x : r) t.push_back(ReadTarget::real(x));
+  std::size_t pos = 0;
+  ASSERT_EQ(readFree(Lines{"1.25E1 1.25e+01 12 12.5 .5 1.25d1 125-2 -inf NaN 1e39"}, pos, t).status,
+            ReadStatus::Ok);
+  EXPECT_EQ(std::vector<float>(r, r + 7), (std::vector<float>{12.5f, 12.5f, 12.0f, 12.5f, 0.5f, 12.5f, 1.25f}));
+  EXPECT_EQ(r[7], -INFINITY);
+  EXPECT_TRUE(std::isnan(r[8]));
+  EXPECT_EQ(r[9], INFINITY);
+
+  std::string a, b, c;
+  const ReadTarget texts[] = {ReadTarget::text(a, 12), ReadTarget::text(b, 4), ReadTarget::text(c, 3)};
+  pos = 0;
+  EXPECT_EQ(readFree(Lines{"'a b, c/d' 'it''s',abcdef"}, pos, texts).status, ReadStatus::Ok);
+  EXPECT_EQ(a + "|" + b + "|" + c, "a b, c/d    |it's|abc");
+  pos = 0;
+  EXPECT_EQ(readFree(Lines{"x/y z"}, pos, texts).status, ReadStatus::Ok);
+  EXPECT_EQ(a + "|" + b, "x           |it's");
+}
+
+TEST(FreeRead, EndAndBadTokens) {
+  std::size_t pos = 0;
+  read3({}, pos, ReadStatus::End);
+  pos = 0;
+  EXPECT_EQ(read3({"5", "  "}, pos, ReadStatus::End), "5,-1,-1");
+  EXPECT_EQ(pos, 2u);
+  // A read of nothing still takes a line.
+  const Lines two{"skip", "1"};
+  pos = 0;
+  EXPECT_EQ(readFree(two, pos, {}).status, ReadStatus::Ok);
+  EXPECT_EQ(pos, 1u);
+  pos = 2;
+  EXPECT_EQ(readFree(two, pos, {}).status, ReadStatus::End);
+
+  int i = 0;
+  const ReadTarget it = ReadTarget::integer(i);
+  const ReadTarget twoInts[] = {it, it};
+  pos = 0;
+  ReadResult r = readFree(Lines{"", "1 12.5 3", "4"}, pos, twoInts);
+  EXPECT_EQ(r.status, ReadStatus::Bad);
+  EXPECT_EQ(r.token + " " + std::string(r.expected), "12.5 integer");
+  EXPECT_EQ(r.line, 1u);
+  EXPECT_EQ(pos, 2u);
+  for (const char* bad : {"2147483648", "1-", "'7'", "+"}) {
+    pos = 0;
+    EXPECT_EQ(readFree(Lines{bad}, pos, std::span(&it, 1)).status, ReadStatus::Bad) << bad;
+  }
+  pos = 0;
+  EXPECT_EQ(read3({"-2147483648"}, pos, ReadStatus::End), "-2147483648,-1,-1");
+
+  float x = 0;
+  const ReadTarget xt = ReadTarget::real(x);
+  for (const char* bad : {"abc", ".", "1e", "1.5x", "1..2", "e5", "1e+"}) {
+    pos = 0;
+    r = readFree(Lines{bad}, pos, std::span(&xt, 1));
+    EXPECT_EQ(r.token + " " + std::string(r.expected), std::string(bad) + " real");
+  }
+}
+
+}  // namespace
+}  // namespace ph
