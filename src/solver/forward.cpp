@@ -22,7 +22,14 @@ float roundDtmax(float dtmax) { return 900.0f * std::trunc(dtmax / 900.0f + 1.0f
 namespace {
 
 std::string cellText(int i, int j, int k) {
-  return "(" + std::to_string(i) + "," + std::to_string(j) + "," + std::to_string(k) + ")";
+  std::string t = "(";
+  t += std::to_string(i);
+  t += ',';
+  t += std::to_string(j);
+  t += ',';
+  t += std::to_string(k);
+  t += ')';
+  return t;
 }
 
 // A mirror face copies the plane two cells inside, so it needs three cells
