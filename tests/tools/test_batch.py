@@ -1,0 +1,89 @@
+"""pourheat-batch on three projects, one of which pauses: the batch runs on a
+terminal whose input stays open (so a run that waited for an answer would
+hang the test), every run gets its own directory with its series.pr, the
+paused run is reported failed and the two others finished, with the same
+results as a direct run; an existing run directory is only replaced on
+request.
+
+usage: test_batch.py PROGRAM WORKDIR
+"""
+
+import filecmp
+import os
+import shutil
+import subprocess
+import sys
+
+from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, run_program, stage
+
+
+def batch(program, work, projects, *options):
+    command = [PYTHON, BATCH, "--program", program, "-o", "runs", *options, *projects]
+    if shutil.which("script"):
+        # A pseudo-terminal whose input is held open until the batch ends.
+        command = ["script", "-qec", subprocess.list2cmdline(command), "/dev/null"]
+    p = subprocess.Popen(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, text=True, errors="replace")
+    try:
+        out, _ = p.communicate(timeout=300)
+    except subprocess.TimeoutExpired:
+        p.kill()
+        raise AssertionError("the batch did not end: a run waits for an answer")
+    return p.returncode, out.replace("\r", "")
+
+
+def main(program, work):
+    fresh_dir(work)
+    block = os.path.join(SOURCE, "docs", "examples", "block", "block.prj")
+    footing = os.path.join(SOURCE, "examples", "footing", "footing.prj")
+    os.makedirs(f"{work}/broken")
+    with open(block) as f:
+        text = f.read()
+    with open(f"{work}/broken/broken.prj", "w") as f:
+        f.write(text.replace("\nNDDNDD\n", "\n\n"))  # blank face codes: a pause
+    projects = [block, footing, f"{work}/broken/broken.prj"]
+
+    status, out = batch(program, work, projects)
+    lines = out.splitlines()
+    check(status == 1, f"batch status {status}: {out}")
+    for expected in ("finished exit 0   block", "finished exit 0   footing", "FAILED   exit 1   broken"):
+        check(expected in lines, f"no line {expected!r} in {lines}")
+    check(lines[-1] == "3 runs: 2 finished, 1 failed (broken); results in runs/", f"summary {lines[-1]!r}")
+
+    runs = f"{work}/runs"
+    check(sorted(d for d in os.listdir(runs) if not d.startswith(".")) == ["block", "broken", "footing"],
+          f"run directories {os.listdir(runs)}")
+    for name in ("block", "footing"):
+        d = f"{runs}/{name}"
+        with open(f"{d}/done.flg") as f:
+            check(f.read() == " Finished\n", f"{name}: no flag")
+        check(filecmp.cmp(f"{d}/series.pr", os.path.join(SOURCE, os.path.dirname(
+            block if name == "block" else footing), "series.pr"), shallow=False), f"{name}: series.pr")
+    check(not os.path.exists(f"{runs}/broken/done.flg") and not os.path.exists(f"{runs}/broken/series.pr"),
+          "broken: a flag or a series.pr")
+    with open(f"{runs}/broken/console.txt") as f:
+        check("PAUSE  trouble with bound" in f.read(), "broken: the pause is not in console.txt")
+
+    # The same results as the program run by hand.
+    direct = f"{work}/direct"
+    check(run_program(program, stage(footing, direct), direct).returncode == 0, "direct run")
+    for name in ("TMAX.OUT", "Center.out", "footing.out"):
+        check(filecmp.cmp(f"{direct}/{name}", f"{runs}/footing/{name}", shallow=False), f"footing {name} differs")
+
+    # A second batch does not run over the first, unless asked to.
+    status, out = batch(program, work, [block])
+    check(status == 2 and "exists already" in out, f"second batch: {status} {out}")
+    os.remove(f"{runs}/block/TMAX.OUT")
+    status, out = batch(program, work, [block], "--overwrite", "--no-series")
+    check(status == 0 and out.splitlines()[-1].startswith("1 runs: 1 finished, 0 failed"), out)
+    check(os.path.exists(f"{runs}/block/TMAX.OUT") and not os.path.exists(f"{runs}/block/series.pr"),
+          "--overwrite --no-series")
+    print("pourheat-batch: three runs, one failed, checked")
+
+
+if __name__ == "__main__":
+    try:
+        main(sys.argv[1], sys.argv[2])
+    except AssertionError as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        sys.exit(1)

@@ -1,0 +1,135 @@
+"""pourheat-plot: the readers on hand-made files, the temperature limits,
+the pictures of two real runs (files, sizes, not blank), and the one-line
+error for a directory without a finished run.
+
+usage: test_plot.py PROGRAM WORKDIR
+"""
+
+import os
+import subprocess
+import sys
+import xml.etree.ElementTree as ET
+
+from toolkit import PLOT, PYTHON, SOURCE, check, fresh_dir, load_plot, run_program, stage
+
+
+def write(path, text):
+    with open(path, "w") as f:
+        f.write(text)
+
+
+def readers(plot, work):
+    # TMAX.OUT fields: one blank and six characters each; asterisks overflow.
+    write(f"{work}/hist", "  9999.9 ******  -40.0 1234.5   32.0   68.0\n\n   1.5   68.0\n")
+    rows = plot.read_history(f"{work}/hist")
+    check(rows == [[9999.9, None, -40.0, 1234.5, 32.0, 68.0], [1.5, 68.0]], f"read_history {rows}")
+    # Center.out with 101 cells: 100 fields on the first line, 2 on the next.
+    first = " " + "".join(f"{v:7.1f}" for v in [3.0] + [50.0] * 99)
+    write(f"{work}/center", first + "\n" + "   51.0   52.0\n" + first + "\n" + "   53.0   54.0\n")
+    rows = plot.read_history(f"{work}/center", 102)
+    check(len(rows) == 2 and rows[0][0] == 3.0 and rows[0][100:] == [51.0, 52.0]
+          and rows[1][100:] == [53.0, 54.0], "a record over two lines")
+    # Final field, G11.4: fixed form, exponent form, negative, overflow.
+    line1 = " " + "   12.00    " [:11] + " 0.5000E-01" + "  -12.34   " + "***********"
+    write(f"{work}/field", line1 + "\n" + " " + "  1234.    " * 4 + "\n\n"
+          + " " + " 0.1235E+05" * 4 + "\n" + " " + "   0.000   " * 4 + "\n\n")
+    layers = plot.read_field(f"{work}/field")
+    check(len(layers) == 2 and [len(l) for l in layers] == [2, 2], "field shape")
+    check(layers[0][0][:3] == [12.0, 0.05, -12.34] and layers[0][0][3] != layers[0][0][3]
+          and layers[1][0] == [12350.0] * 4 and layers[0][1] == [1234.0] * 4, f"field {layers}")
+    # series.pr: the rest of the count's line is ignored; repeats and commas.
+    write(f"{work}/series", "2 9 9 9\n 3*4,\n5 6 7\n")
+    check(plot.read_series_points(f"{work}/series") == [(4, 4, 4), (5, 6, 7)], "series.pr")
+    # Project file: keys searched forward; a text value is the rest of the line.
+    p = plot.read_project(os.path.join(SOURCE, "docs", "examples", "block", "block.prj"))
+    check(p == {"nx": 8, "ny": 8, "nz": 10, "dx": 0.2, "dy": 0.2, "dz": 0.2, "output": "block.out"},
+          f"project {p}")
+    # Limits: Celsius by default, a difference converts by 1.8 alone.
+    t = plot.parse_temperature
+    check([t("70"), t("70C"), t("158F"), t("-40"), t("20", True), t("36F", True)]
+          == [158.0, 158.0, 158.0, -40.0, 36.0, 36.0], "temperature limits")
+
+
+def image_checks(path, width, height):
+    import matplotlib.image
+    import numpy
+    pixels = matplotlib.image.imread(path)
+    check(pixels.shape[:2] == (height, width), f"{path}: {pixels.shape[1]} x {pixels.shape[0]} pixels")
+    rgb = pixels[:, :, :3]
+    check(float(numpy.std(rgb)) > 0.05, f"{path} is nearly blank")
+    colours = len(numpy.unique((rgb * 255).astype(int).reshape(-1, 3), axis=0))
+    check(colours > 50, f"{path} holds only {colours} colours")
+
+
+def plot_run(*args):
+    return subprocess.run([PYTHON, PLOT, *args], capture_output=True, text=True)
+
+
+def pictures(plot, program, work):
+    # The bundled footing: defaults, PNG of 8 x 5 inches at 100 dpi.
+    run = os.path.join(work, "footing")
+    project = stage(os.path.join(SOURCE, "examples", "footing", "footing.prj"), run)
+    check(run_program(program, project, run).returncode == 0, "footing did not finish")
+    r = plot_run(run)
+    check(r.returncode == 0, f"plot failed: {r.stderr}")
+    names = ["tmax.png", "monitors.png", "field-k06.png"]
+    check(r.stdout.split() == [os.path.join(run, n) for n in names], f"written: {r.stdout}")
+    for n in names:
+        image_checks(os.path.join(run, n), 800, 500)
+    # The lines drawn: highest above centre cell and average, lowest below.
+    lines = {l[0]: l[2] for l in plot.tmax_lines(plot.read_history(os.path.join(run, "TMAX.OUT")))}
+    check(all(h >= c >= l and h >= a >= l for h, a, l, c in zip(
+        lines["highest"], lines["average"], lines["lowest"], lines["centre cell"]))
+        and max(lines["highest"]) == max(float(l.split()[2]) for l in open(f"{run}/TMAX.OUT")),
+        "tmax lines mixed up")
+
+    # The documented block: limits, a difference, SVG into another folder.
+    run = os.path.join(work, "block")
+    project = stage(os.path.join(SOURCE, "docs", "examples", "block", "block.prj"), run)
+    check(run_program(program, project, run).returncode == 0, "block did not finish")
+    out = os.path.join(work, "block-pictures")
+    r = plot_run(run, "-o", out, "--format", "svg", "--max-limit", "35", "--diff", "2,2,6", "3",
+                 "--diff-limit", "36F", "--layer", "6")
+    check(r.returncode == 0, f"plot failed: {r.stderr}")
+    names = ["tmax.svg", "monitors.svg", "difference.svg", "field-k06.svg"]
+    check(sorted(os.listdir(out)) == sorted(names), f"pictures {os.listdir(out)}")
+    for n in names:
+        root = ET.parse(os.path.join(out, n)).getroot()
+        check(root.tag.endswith("svg") and root.get("width") == "576pt", f"{n} is not an 8-inch SVG")
+    r = plot_run(run, "--size", "6", "4", "--dpi", "50", "-o", out, "--diff", "1", "3")
+    check(r.returncode == 0, f"plot failed: {r.stderr}")
+    image_checks(os.path.join(out, "difference.png"), 300, 200)
+
+
+def errors(work):
+    empty = fresh_dir(os.path.join(work, "unfinished"))
+    write(f"{empty}/TMAX.OUT", "    0.0   68.0   68.0   68.0   32.0   68.0\n")
+    write(f"{empty}/done.flg", " Stopped\n")
+    cases = [(empty, "no finished run"), (os.path.join(work, "absent"), "not a directory")]
+    no_tmax = fresh_dir(os.path.join(work, "no-tmax"))
+    write(f"{no_tmax}/done.flg", " Finished\n")
+    cases.append((no_tmax, "no TMAX.OUT"))
+    for d, words in cases:
+        r = plot_run(d)
+        check(r.returncode == 1 and r.stdout == "", f"{d}: status {r.returncode}")
+        lines = r.stderr.splitlines()
+        check(len(lines) == 1 and lines[0].startswith("pourheat-plot: error:") and words in lines[0],
+              f"{d}: message {r.stderr!r}")
+    check(sorted(os.listdir(empty)) == ["TMAX.OUT", "done.flg"], "pictures of an unfinished run")
+
+
+def main(program, work):
+    plot = load_plot()
+    fresh_dir(work)
+    readers(plot, work)
+    pictures(plot, program, work)
+    errors(work)
+    print("pourheat-plot: readers, pictures and errors checked")
+
+
+if __name__ == "__main__":
+    try:
+        main(sys.argv[1], sys.argv[2])
+    except AssertionError as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        sys.exit(1)

@@ -1,0 +1,50 @@
+"""Shared helpers of the tool tests: load the plot tool as a module, run the
+program on a project in a fresh directory without a terminal."""
+
+import importlib.machinery
+import importlib.util
+import os
+import shutil
+import subprocess
+
+SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+PLOT = os.path.join(SOURCE, "tools", "pourheat-plot")
+BATCH = os.path.join(SOURCE, "tools", "pourheat-batch")
+PYTHON = "/usr/bin/python3"
+
+
+def load_plot():
+    loader = importlib.machinery.SourceFileLoader("pourheat_plot", PLOT)
+    spec = importlib.util.spec_from_loader("pourheat_plot", loader)
+    module = importlib.util.module_from_spec(spec)
+    loader.exec_module(module)
+    return module
+
+
+def fresh_dir(path):
+    if os.path.exists(path):
+        shutil.rmtree(path)
+    os.makedirs(path)
+    return path
+
+
+def stage(project, workdir):
+    """Copies the project and the series.pr beside it into a fresh workdir."""
+    fresh_dir(workdir)
+    shutil.copy(project, workdir)
+    series = os.path.join(os.path.dirname(project), "series.pr")
+    if os.path.isfile(series):
+        shutil.copy(series, workdir)
+    return os.path.join(workdir, os.path.basename(project))
+
+
+def run_program(program, project, workdir, timeout=600):
+    """Runs pourheat in workdir with no terminal: a pause ends the run."""
+    return subprocess.run([program, os.path.basename(project), "run.log", "done.flg"],
+                          cwd=workdir, stdin=subprocess.DEVNULL, capture_output=True,
+                          text=True, errors="replace", start_new_session=True, timeout=timeout)
+
+
+def check(condition, message):
+    if not condition:
+        raise AssertionError(message)
