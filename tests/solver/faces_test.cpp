@@ -71,19 +71,21 @@ TEST(Mirror, EdgesAndTheCornerOfThreeMirrors) {
   EXPECT_EQ(h[cell(3, 1, 1)], (v(3, 1, 2) + v(3, 2, 1)) / 2);
 }
 
-// The terminal of a Run, read back as text.
+// The terminal of a Run; text() returns what was written since the last call.
 struct Terminal {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::tmpfile(), &std::fclose};
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> errors{std::fopen("/dev/null", "w"), &std::fclose};
   Run run{file.get(), errors.get(), [] { return std::optional<std::string>{}; }};
+  long seen = 0;
   std::string text() {
-    std::fflush(file.get());
-    std::rewind(file.get());
-    std::string all;
-    for (int c; (c = std::fgetc(file.get())) != EOF;) all += char(c);
-    std::fclose(file.release());
-    file.reset(std::tmpfile());
-    run.terminal = file.get();
+    std::FILE* f = file.get();
+    std::fflush(f);
+    const long end = std::ftell(f);
+    std::string all(std::size_t(end - seen), '\0');
+    std::fseek(f, seen, SEEK_SET);
+    all.resize(std::fread(all.data(), 1, all.size(), f));
+    std::fseek(f, end, SEEK_SET);
+    seen = end;
     return all;
   }
 };
