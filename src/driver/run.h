@@ -42,8 +42,8 @@ struct Run {
   explicit Run(std::FILE* terminal = stdout, std::FILE* errors = stderr,
                Console console = systemConsole());
 
-  std::FILE* terminal;
-  std::FILE* errors;
+  std::FILE* const terminal;  // also the file table's number 6: fixed for the run
+  std::FILE* const errors;
   Console console;
   FileTable files;
   bool earlierMask = false;  // the earlier build's plan-mask rule
