@@ -174,6 +174,14 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
       if (!(next > time) || !std::isfinite(next))
         run.reject("Problem: the time step " + std::to_string(dtstep) + " s cannot advance the time " +
                    std::to_string(time / 3600.0f) + " h; check the times and the material data");
+      // Far out the single-precision clock counts in coarse units and would
+      // move by more or less than the step that is computed: the times of the
+      // result lines would no longer be those of the field. (Whole quarter
+      // hours stay exact to beyond two years.)
+      if (std::fabs((next - time) - dtstep) > 1.0f)
+        run.reject("Problem: at " + std::to_string(time / 3600.0f) +
+                   " h the clock can no longer count a time step of " + std::to_string(dtstep) +
+                   " s exactly; the end time " + std::to_string(s.endtime / 3600.0f) + " h is too far");
       time = next;
       if (time < s.start) continue;
 

@@ -1,0 +1,51 @@
+// The in-process run behind the fuzz targets and their replay test: one input
+// becomes a project file (or series.pr beside a fixed project file) in a
+// private working directory, and a bounded run of the whole program reads it
+// and steps the solver a few times with no console, so a pause ends the run.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ph::fuzz {
+
+// What happened to one input.
+struct Result {
+  bool skipped = false;  // not run: too slow to be worth it, or unsafe
+  int status = -1;       // exit status of the run
+  std::string problem;   // set when the run broke a promise (see check())
+};
+
+// Makes a private temporary directory the working directory, once per
+// process; it is removed at exit.
+void enterWorkDir();
+
+// The input as the project file; no series.pr.
+Result runProject(std::string_view bytes);
+// The input as series.pr beside a small valid project file.
+Result runSeries(std::string_view bytes);
+
+// The project file that runSeries runs beside its input: 8 x 8 x 8 cells.
+extern const char* const kSeriesProject;
+
+// The steps a run may take, and the cell sweeps (cells times sweeps per step
+// times steps) above which an input is skipped as too slow.
+inline constexpr long long kMaxSteps = 3;
+inline constexpr long long kSweepBudget = 6'000'000;
+
+// A cheap reading of the sizes that drive the run time: nx * ny * nz and
+// maxits as the reader would find them; 0 and 0 when the reader would stop
+// before it reaches them.
+struct Size {
+  long long cells = 0;
+  long long maxits = 0;
+};
+Size estimateSize(std::string_view project);
+
+// An input whose output= line names a path outside the working directory is
+// not run: the fuzzer must not write over files of the machine.
+bool writesOutsideWorkDir(std::string_view project);
+
+}  // namespace ph::fuzz
