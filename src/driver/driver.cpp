@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "hydration/model.h"
 #include "input/keyword.h"
@@ -86,6 +87,18 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
 
   reader(run, *state);
   run.free(kTerminal, {"back from reader()"});
+
+  // The final field is written over any file of its name: it must not take
+  // the place of another file of the run, which would then be lost.
+  const std::string outFile = rtrimmed(state->outfile);
+  const std::pair<std::string, std::string> others[] = {
+      {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
+      {points.ipts > 0 ? "Center.out" : "", "Center.out"}};
+  for (const auto& [name, role] : others)
+    if (!name.empty() && std::filesystem::path(outFile).lexically_normal() ==
+                             std::filesystem::path(name).lexically_normal())
+      run.reject("Problem: output= '" + outFile + "' would write the final field over " + role +
+                 "; give it a name of its own");
 
   run.files.openWrite(kTmax, "TMAX.OUT");
   if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");

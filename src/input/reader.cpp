@@ -76,6 +76,9 @@ void checkOutputName(Run& run, const std::string& name) {
   std::error_code ec;
   const fs::path path(name);
   if (name.empty()) run.files.fail(kProject, "the output= name is blank");
+  // The system cuts a name at a NUL byte, so the file would be written
+  // straight under the cut name instead of beside it until it is complete.
+  if (name.find('\0') != std::string::npos) run.files.fail(kProject, "the output= name holds a NUL byte");
   if (fs::is_directory(path, ec)) run.files.fail(kProject, "output= names a folder, '" + name + "'");
   const fs::path parent = path.parent_path();
   if (!parent.empty() && !fs::is_directory(parent, ec))

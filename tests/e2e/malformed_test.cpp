@@ -206,6 +206,16 @@ TEST(Malformed, EveryBrokenInputEndsWithItsMessage) {
       {"output names a folder", edit([](ProjectFile& p) { p.output = "results"; }), 2,
        "output= names a folder, 'results'", std::nullopt,
        [](const TempDir& d) { std::filesystem::create_directory(d.path() / "results"); }},
+      {"output over TMAX.OUT", edit([](ProjectFile& p) { p.output = "TMAX.OUT"; }), 1,
+       "output= 'TMAX.OUT' would write the final field over TMAX.OUT; give it a name of its own"},
+      {"output over the log", edit([](ProjectFile& p) { p.output = "./run.log"; }), 1,
+       "would write the final field over the log"},
+      {"output over the flag", edit([](ProjectFile& p) { p.output = "done.flg"; }), 1,
+       "would write the final field over the flag file"},
+      {"output over Center.out", edit([](ProjectFile& p) { p.output = "Center.out"; }), 1,
+       "would write the final field over Center.out", "1\n2 2 2\n"},
+      {"NUL in the output name", edit([](ProjectFile& p) { p.output = std::string("field\0out", 9); }), 2,
+       "the output= name holds a NUL byte"},
   };
   EXPECT_GE(std::size(rows), 40u);
   for (const Row& row : rows) {
