@@ -40,7 +40,10 @@ float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
     err = -1.0e10f;
     boundary(in.nx, in.ny, in.nz, bound, hnew);
     sweeper.sweep(hnew, tscale, err, relax);
-  } while (err > tol && n < control.maxits);
+    // A sweep that changed no cell at all leaves the field at rest to the
+    // last bit. Below a tolerance of zero, which no change can meet, the step
+    // would otherwise go on for all maxits sweeps, however many that is.
+  } while (err > tol && err > 0.0f && n < control.maxits);
   if (sweeps) *sweeps = n;
   return err;
 }
