@@ -1,7 +1,9 @@
 // The in-process run behind the fuzz targets and their replay test: one input
 // becomes a project file (or series.pr beside a fixed project file) in a
 // private working directory, and a bounded run of the whole program reads it
-// and steps the solver a few times with no console, so a pause ends the run.
+// and steps the solver a few times. Pauses never wait: an input of odd length
+// meets no console, so a pause ends the run; one of even length meets an
+// operator who answers go to every pause.
 #pragma once
 
 #include <cstddef>
