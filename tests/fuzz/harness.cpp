@@ -56,7 +56,21 @@ std::string check(int status) {
   if (status == 0 && !flag) return "finished run without a flag file";
   if (status == 0 && readAll("done.flg") != " Finished\n") return "flag file does not say Finished";
   if (status != 0 && flag) return "stopped run (status " + std::to_string(status) + ") left a flag file";
-  if (status == 0 && !fs::exists("TMAX.OUT")) return "finished run without TMAX.OUT";
+  if (status == 0) {
+    // A finished run's history and log are its own: one 43-column line per
+    // step, and the log ends where forward leaves.
+    if (!fs::is_regular_file("TMAX.OUT")) return "finished run without TMAX.OUT";
+    const std::string tmax = readAll("TMAX.OUT");
+    for (std::size_t at = 0; at < tmax.size();) {
+      const std::size_t end = tmax.find('\n', at);
+      if (end == std::string::npos || end - at != 43) return "TMAX.OUT holds a line that is not a step";
+      at = end + 1;
+    }
+    std::string log = readAll("run.log");
+    while (!log.empty() && log.back() == '\n') log.pop_back();
+    if (log.compare(log.rfind('\n') + 1, 24, "leaving forward, closed ") != 0)
+      return "the log of a finished run does not end after forward";
+  }
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(".", ec))
     if (entry.path().extension() == ".partial")
