@@ -1,72 +1,578 @@
 #include "solver/sweep.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <utility>
+
+// The vector helpers below are always inlined into the kernels, which are
+// built once per instruction set; no vector crosses a call, so the ABI notes
+// about passing wide vectors do not apply.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#define PH_INLINE inline __attribute__((always_inline))
 
 namespace ph {
 
 namespace {
-constexpr std::ptrdiff_t sy = ijcap;               // step to j+1
-constexpr std::ptrdiff_t sz = std::ptrdiff_t(ijcap) * ijcap;  // step to k+1
+
+constexpr std::ptrdiff_t sy = ijcap;  // step to j+1 in a field
+constexpr int W = Sweeper::rowPitch;
+constexpr int lanes = 8;
+
+// Eight lanes: doubles for the formula, floats (and their bits) for the field.
+typedef double vd __attribute__((vector_size(8 * lanes)));
+typedef float vf __attribute__((vector_size(4 * lanes)));
+typedef int vi __attribute__((vector_size(4 * lanes)));
+
+template <typename T>
+PH_INLINE vi load32(const T* p) {
+  static_assert(sizeof(T) == 4);
+  vi v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+template <typename T>
+PH_INLINE void store32(T* p, vi v) {
+  static_assert(sizeof(T) == 4);
+  std::memcpy(p, &v, sizeof v);
+}
+PH_INLINE vf loadf(const float* p) {
+  vf v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+PH_INLINE vd loadd(const double* p) {
+  vd v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+PH_INLINE void stored(double* p, vd v) { std::memcpy(p, &v, sizeof v); }
+PH_INLINE vd splat(double x) { return vd{x, x, x, x, x, x, x, x}; }
+PH_INLINE vf splat(float x) { return vf{x, x, x, x, x, x, x, x}; }
+PH_INLINE vd widen(vf v) { return __builtin_convertvector(v, vd); }
+PH_INLINE vf absf(vf v) { return (vf)((vi)v & 0x7fffffff); }
+
+// table[m] for eight material numbers m; one load when they agree, as they
+// do away from the faces between materials.
+PH_INLINE vd gather(const double* table, const std::uint8_t* m) {
+  std::uint64_t w;
+  std::memcpy(&w, m, sizeof w);
+  if (w == (w & 0xff) * 0x0101010101010101ull) return splat(table[w & 0xff]);
+  return vd{table[m[0]], table[m[1]], table[m[2]], table[m[3]],
+            table[m[4]], table[m[5]], table[m[6]], table[m[7]]};
+}
+
+// What every update of one sweep shares.
+struct Shared {
+  float* work;                // the field, sheared
+  const std::uint8_t* mat;    // material of each computed cell, sheared (0 elsewhere)
+  const double* oldTerm;      // per cell, sheared
+  const double* oldLapl;      // per cell, sheared
+  const double* denom;        // per material
+  const int* active;          // per position of a layer
+  const int* diagRow;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
+  std::ptrdiff_t layerSize;
+  int nx, ny;
+  double dx2, dy2, dz2, alpha, relax, relaxM1;
+  // Bit 0, 1, 2 set where dx2, dy2, dz2 is a power of two whose reciprocal
+  // is a normal number: dividing by it and multiplying by the reciprocal
+  // give the same bits.
+  unsigned powersOfTwo;
+  double rx2, ry2, rz2;
+  float tscale;
+  // With a positive, finite tscale the division of each change by it can
+  // wait: the quotient rises with the change, so the largest quotient is the
+  // quotient of the largest change. Otherwise every change is divided.
+  bool divideEach;
+};
+
+// Half of a pass over one layer, restricted to the columns ia..ib.
+struct Job {
+  int layer;
+  int ia, ib;
+  bool reflected;
+};
+
+// How many diagonals ahead the rows a pass will need are fetched.
+constexpr int prefetchAhead = 3;
+
+// sum / d2, or sum * r2 where that gives the same bits (bit B of P).
+template <unsigned P, unsigned B>
+PH_INLINE vd over(vd sum, double d2, double r2) {
+  if constexpr ((P >> B) & 1u)
+    return sum * r2;
+  else
+    return sum / d2;
+}
+
+// Updates the cells of diagonal d of one layer whose column lies in lo..hi,
+// all at once: none of them reads another. The neighbours along i and j lie
+// on the diagonals d-1 and d+1; those along k in the layers below and above.
+// Lanes past hi, or in columns that are not computed, store back the value
+// they read, unchanged. acc collects the largest change (or, with
+// divideEach, the largest change / tscale) of the computed lanes. The rows of
+// diagonal `ahead` of this layer, and of the layer `cold` away, are fetched
+// for later.
+template <bool divideEach, unsigned P>
+PH_INLINE void diagonal(const Shared& s, std::ptrdiff_t layer, int d, int lo, int hi, int ahead,
+                        std::ptrdiff_t cold, vf* acc) {
+  // Pointers indexed by i along the rows of the three diagonals.
+  const std::ptrdiff_t row = layer + s.diagRow[d];
+  float* const cur = s.work + row;
+  const float* const prv = s.work + layer + s.diagRow[d - 1];
+  const float* const nxt = s.work + layer + s.diagRow[d + 1];
+  const float* const below = cur - s.layerSize;
+  const float* const above = cur + s.layerSize;
+  const double* const oT = s.oldTerm + row;
+  const double* const oL = s.oldLapl + row;
+  const std::uint8_t* const mt = s.mat + row;
+  const int* const act = s.active + s.diagRow[d];
+  const double* const denom = s.denom;
+  const std::ptrdiff_t far = layer + s.diagRow[ahead];
+  const double dx2 = s.dx2, dy2 = s.dy2, dz2 = s.dz2, alpha = s.alpha, relax = s.relax,
+               relaxM1 = s.relaxM1, rx2 = s.rx2, ry2 = s.ry2, rz2 = s.rz2;
+  const float tscale = s.tscale;
+  const vi iota = {0, 1, 2, 3, 4, 5, 6, 7};
+  for (int i = lo; i <= hi; i += lanes) {
+    __builtin_prefetch(s.oldTerm + far + i);
+    __builtin_prefetch(s.oldLapl + far + i);
+    __builtin_prefetch(s.mat + far + i);
+    __builtin_prefetch(s.work + far + cold + i);
+    const vf t0 = loadf(cur + i);
+    // h(i-1,j) + h(i+1,j), h(i,j-1) + h(i,j+1), h(i,j,k-1) + h(i,j,k+1)
+    const vd nnew = over<P, 0>(widen(loadf(prv + i - 1)) + widen(loadf(nxt + i + 1)), dx2, rx2) +
+                    over<P, 1>(widen(loadf(prv + i)) + widen(loadf(nxt + i)), dy2, ry2) +
+                    over<P, 2>(widen(loadf(below + i)) + widen(loadf(above + i)), dz2, rz2);
+    const vd tstar = (loadd(oT + i) + alpha * nnew + loadd(oL + i)) / gather(denom, mt + i);
+    const vf v = __builtin_convertvector(relax * tstar - relaxM1 * widen(t0), vf);
+    const vi on = load32(act + i) & ((iota + i) <= hi);
+    const vf out = on ? v : t0;
+    std::memcpy(cur + i, &out, sizeof out);
+    const vf change = divideEach ? absf(v - t0) / tscale : absf(v - t0);
+    *acc = (on & (change > *acc)) ? change : *acc;
+  }
+}
+
+template <bool divideEach, unsigned P>
+PH_INLINE void passesOf(const Shared& s, const Job* jobs, int njobs, float& err) {
+  vf acc = splat(divideEach ? err : -std::numeric_limits<float>::infinity());
+  int first[2], last[2], count[2], steps = 0;
+  for (int n = 0; n < njobs; ++n) {
+    // Diagonals (i-1)+(j-1) of the columns ia..ib and the rows 2..ny-1.
+    first[n] = jobs[n].ia;
+    last[n] = jobs[n].ib + s.ny - 3;
+    count[n] = jobs[n].ia <= jobs[n].ib ? last[n] - first[n] + 1 : 0;
+    steps = std::max(steps, count[n]);
+  }
+  // The halves advance one diagonal at a time each, in turn.
+  for (int t = 0; t < steps; ++t)
+    for (int n = 0; n < njobs; ++n) {
+      if (t >= count[n]) continue;
+      const Job& job = jobs[n];
+      const int d = job.reflected ? last[n] - t : first[n] + t;
+      const int lo = std::max(job.ia, d - s.ny + 3), hi = std::min(job.ib, d);
+      const int ahead = job.reflected ? std::max(d - prefetchAhead, 0)
+                                      : std::min(d + prefetchAhead, s.nx + s.ny - 1);
+      const std::ptrdiff_t cold = job.reflected ? -s.layerSize : s.layerSize;
+      diagonal<divideEach, P>(s, std::ptrdiff_t(job.layer - 1) * s.layerSize, d, lo, hi, ahead, cold, &acc);
+    }
+  if (divideEach) {
+    for (int l = 0; l < lanes; ++l)
+      if (acc[l] > err) err = acc[l];
+  } else {
+    float most = -std::numeric_limits<float>::infinity();
+    for (int l = 0; l < lanes; ++l) most = std::max(most, acc[l]);
+    if (most >= 0.0f) {
+      const float e = most / s.tscale;
+      if (e > err) err = e;
+    }
+  }
+}
+
+PH_INLINE void passes(const Shared& s, const Job* jobs, int njobs, float& err) {
+  if (s.divideEach) return passesOf<true, 0>(s, jobs, njobs, err);
+  switch (s.powersOfTwo) {
+    case 1: return passesOf<false, 1>(s, jobs, njobs, err);
+    case 2: return passesOf<false, 2>(s, jobs, njobs, err);
+    case 3: return passesOf<false, 3>(s, jobs, njobs, err);
+    case 4: return passesOf<false, 4>(s, jobs, njobs, err);
+    case 5: return passesOf<false, 5>(s, jobs, njobs, err);
+    case 6: return passesOf<false, 6>(s, jobs, njobs, err);
+    case 7: return passesOf<false, 7>(s, jobs, njobs, err);
+    default: return passesOf<false, 0>(s, jobs, njobs, err);
+  }
+}
+
+// 1/d where x/d and x*(1/d) agree for every x: d a power of two with a
+// normal reciprocal. 0 otherwise.
+double exactReciprocal(double d) {
+  int e = 0;
+  if (!(d > 0.0) || !std::isnormal(d) || std::frexp(d, &e) != 0.5) return 0.0;
+  const double r = 1.0 / d;
+  return std::isnormal(r) && r * d == 1.0 ? r : 0.0;
+}
+
+// a with lane T taken from b.
+template <int T>
+PH_INLINE vi withLane(vi a, vi b) {
+  return __builtin_shuffle(a, b, vi{T == 0 ? 8 : 0, T == 1 ? 9 : 1, T == 2 ? 10 : 2, T == 3 ? 11 : 3,
+                                    T == 4 ? 12 : 4, T == 5 ? 13 : 5, T == 6 ? 14 : 6, T == 7 ? 15 : 7});
+}
+
+// Row f of a block of eight columns goes, lane t, into pending row f + t.
+template <int U, int... T>
+PH_INLINE void spreadForward(vi* pend, vi v, std::integer_sequence<int, T...>) {
+  ((pend[(U + T) & 7] = withLane<T>(pend[(U + T) & 7], v)), ...);
+}
+// Row f goes, lane t, into pending row f - t.
+template <int U, int... T>
+PH_INLINE void spreadBackward(vi* pend, vi v, std::integer_sequence<int, T...>) {
+  ((pend[(U - T) & 7] = withLane<T>(pend[(U - T) & 7], v)), ...);
+}
+
+// Eight feeds of a shear, U = 0..7: read a row, spread it, write the row that
+// is complete (from feed emitFrom on); both positions step on, wrapping after
+// ny rows.
+template <bool forward, typename Elem, int... U>
+PH_INLINE void feeds8(vi* pend, const Elem*& src, Elem*& dst, int& f, int emitFrom,
+                      const Elem* srcWrap, std::ptrdiff_t srcStep, Elem* dstWrap,
+                      std::ptrdiff_t dstStep, const Elem* srcEnd, const Elem* dstEnd,
+                      std::integer_sequence<int, U...>) {
+  auto one = [&](auto u) {
+    constexpr int Uc = decltype(u)::value;
+    const vi v = load32(src);
+    if constexpr (forward) {
+      spreadForward<Uc>(pend, v, std::make_integer_sequence<int, lanes>{});
+      if (f >= emitFrom) store32(dst, pend[Uc]);
+    } else {
+      spreadBackward<Uc>(pend, v, std::make_integer_sequence<int, lanes>{});
+      if (f >= emitFrom) store32(dst, pend[(Uc + 1) & 7]);
+    }
+    ++f;
+    src += srcStep;
+    if (src == srcEnd) src = srcWrap;
+    dst += dstStep;
+    if (dst == dstEnd) dst = dstWrap;
+  };
+  (one(std::integral_constant<int, U>{}), ...);
+}
+
+// Copies one layer of a field (floats or ints, by their bits) into the
+// sheared layout. Eight columns at a time: row j of the field gives lane t of
+// the sheared row of diagonal (i0-1+t)+(j-1), which is complete once the
+// seven rows before it have given theirs. Rows are taken cyclically, from
+// seven rows before row 1, so that every sheared row is written whole.
+template <typename Elem>
+PH_INLINE void shearIn(const Elem* fieldLayer, Elem* shearedLayer, int nx, int ny) {
+  const int feeds = (ny + 7 + 7) / 8 * 8;
+  const int j0 = ((ny - 7) % ny + ny) % ny;  // row of the field (from 0) fed first
+  for (int i0 = 1; i0 <= nx; i0 += lanes) {
+    const Elem* srcWrap = fieldLayer + (i0 - 1);
+    const Elem* src = srcWrap + j0 * sy;
+    Elem* dstWrap = shearedLayer + i0;
+    Elem* dst = dstWrap + std::ptrdiff_t((i0 - 1 + j0) % ny) * W;
+    vi pend[lanes] = {};
+    for (int f = 0; f < feeds;)
+      feeds8<true>(pend, src, dst, f, 7, srcWrap, sy, dstWrap, W, srcWrap + ny * sy, dstWrap + ny * W,
+                   std::make_integer_sequence<int, lanes>{});
+  }
+}
+
+// The reverse: writes one sheared layer back into the field. The sheared row
+// of diagonal (i0-1)+m gives lane t of row m+1-t of the field, which is
+// complete once the seven sheared rows after it have given theirs.
+template <typename Elem>
+PH_INLINE void shearOut(const Elem* shearedLayer, Elem* fieldLayer, int nx, int ny) {
+  const int feeds = (ny + 7 + 7) / 8 * 8;
+  const int j0 = ((-7) % ny + ny) % ny;  // row of the field completed by the first feed
+  for (int i0 = 1; i0 <= nx; i0 += lanes) {
+    const Elem* srcWrap = shearedLayer + i0;
+    const Elem* src = srcWrap + std::ptrdiff_t((i0 - 1) % ny) * W;
+    Elem* dstWrap = fieldLayer + (i0 - 1);
+    Elem* dst = dstWrap + j0 * sy;
+    vi pend[lanes] = {};
+    for (int f = 0; f < feeds;)
+      feeds8<false>(pend, src, dst, f, 7, srcWrap, W, dstWrap, sy, srcWrap + ny * W, dstWrap + ny * sy,
+                    std::make_integer_sequence<int, lanes>{});
+  }
+}
+
+// What prepare() forms per step, over the sheared layout.
+struct StepTables {
+  const int* matIn;            // layer k of imat, sheared
+  std::uint8_t* mat;           // sheared
+  const int* active;
+  double* oldTerm;
+  double* oldLapl;
+  const double *A, *sig, *Q;   // per material, as doubles
+  std::ptrdiff_t layerSize;
+  int nx, ny;
+  double dx2, dy2, dz2, S, oneMinusAlpha, dt;
+};
+
+typedef std::uint8_t vb __attribute__((vector_size(lanes)));
+
+// Layer k, from the layers k-1, k, k+1 of hold (sheared): the materials of
+// the computed cells (numbers outside the tables, and cells not computed,
+// read as 0 so that no lane looks past the tables), then the old-level terms
+// of every cell.
+PH_INLINE void prepareLayer(const StepTables& p, int k, const float* holdBelow, const float* holdCur,
+                            const float* holdAbove) {
+  const std::ptrdiff_t layer = std::ptrdiff_t(k - 1) * p.layerSize;
+  for (std::ptrdiff_t q = 0; q < p.layerSize; q += lanes) {
+    const vi m = load32(p.matIn + q);
+    const vi keep = load32(p.active + q) & (m >= 0) & (m <= matcap);
+    const vb narrow = __builtin_convertvector(keep ? m : vi{}, vb);
+    std::memcpy(p.mat + layer + q, &narrow, sizeof narrow);
+  }
+  for (int r = 0; r < p.ny; ++r) {
+    const std::ptrdiff_t row = std::ptrdiff_t(r) * W;
+    const float* cur = holdCur + row;
+    const float* prv = holdCur + std::ptrdiff_t(r == 0 ? p.ny - 1 : r - 1) * W;
+    const float* nxt = holdCur + std::ptrdiff_t(r == p.ny - 1 ? 0 : r + 1) * W;
+    const float* below = holdBelow + row;
+    const float* above = holdAbove + row;
+    for (int i = 2; i <= p.nx - 1; i += lanes) {
+      const vd h = widen(loadf(cur + i));
+      const vd lold = (widen(loadf(prv + i - 1)) + widen(loadf(nxt + i + 1))) / p.dx2 +
+                      (widen(loadf(prv + i)) + widen(loadf(nxt + i))) / p.dy2 +
+                      (widen(loadf(below + i)) + widen(loadf(above + i))) / p.dz2 - 2.0 * p.S * h;
+      stored(p.oldLapl + layer + row + i, p.oneMinusAlpha * lold);
+      const std::uint8_t* m = p.mat + layer + row + i;
+      stored(p.oldTerm + layer + row + i, (gather(p.A, m) * h / p.dt + gather(p.Q, m)) / gather(p.sig, m));
+    }
+  }
+}
+
+// The kernels, built for each instruction set.
+struct Kernels {
+  void (*passes)(const Shared&, const Job*, int, float&);
+  void (*shearInFloat)(const float*, float*, int, int);
+  void (*shearInInt)(const int*, int*, int, int);
+  void (*shearOutFloat)(const float*, float*, int, int);
+  void (*prepareLayer)(const StepTables&, int, const float*, const float*, const float*);
+};
+
+#define PH_KERNELS(NAME, ATTR)                                                                  \
+  ATTR void NAME##Passes(const Shared& s, const Job* jobs, int njobs, float& err) {              \
+    passes(s, jobs, njobs, err);                                                                 \
+  }                                                                                              \
+  ATTR void NAME##ShearInFloat(const float* f, float* s, int nx, int ny) { shearIn(f, s, nx, ny); } \
+  ATTR void NAME##ShearInInt(const int* f, int* s, int nx, int ny) { shearIn(f, s, nx, ny); }       \
+  ATTR void NAME##ShearOutFloat(const float* s, float* f, int nx, int ny) { shearOut(s, f, nx, ny); } \
+  ATTR void NAME##PrepareLayer(const StepTables& p, int k, const float* b, const float* c,        \
+                               const float* a) {                                                 \
+    prepareLayer(p, k, b, c, a);                                                                 \
+  }                                                                                              \
+  const Kernels NAME##Kernels = {NAME##Passes, NAME##ShearInFloat, NAME##ShearInInt,             \
+                                 NAME##ShearOutFloat, NAME##PrepareLayer};
+
+PH_KERNELS(avx512, __attribute__((target("avx512f,avx512vl,avx512dq,avx512bw"))))
+PH_KERNELS(avx2, __attribute__((target("avx2"))))
+PH_KERNELS(generic, )
+
+const Kernels& kernels(Sweeper::Isa isa) {
+  switch (isa) {
+    case Sweeper::Isa::avx512: return avx512Kernels;
+    case Sweeper::Isa::avx2: return avx2Kernels;
+    default: return genericKernels;
+  }
+}
+
+// The passes over the middle column(s) i0..i1 where the two halves meet, in
+// the plain order, one cell at a time: the forward cell (i, j, lf), then the
+// reflected cell (nx+1-i, ny+1-j, lr).
+void middleColumns(const Shared& s, int lf, int lr, int i0, int i1, float& err) {
+  auto at = [&](int i, int j, int k) { return std::ptrdiff_t(k - 1) * s.layerSize + s.diagRow[i + j - 2] + i; };
+  auto computed = [&](int i, int j) { return s.active[s.diagRow[i + j - 2] + i] != 0; };
+  float* h = s.work;
+  float most = -std::numeric_limits<float>::infinity();
+  auto update = [&](int i, int j, int k) {
+    const std::ptrdiff_t c = at(i, j, k);
+    const float t0 = h[c];
+    const double nnew = (double(h[at(i - 1, j, k)]) + double(h[at(i + 1, j, k)])) / s.dx2 +
+                        (double(h[at(i, j - 1, k)]) + double(h[at(i, j + 1, k)])) / s.dy2 +
+                        (double(h[c - s.layerSize]) + double(h[c + s.layerSize])) / s.dz2;
+    const double tstar = (s.oldTerm[c] + s.alpha * nnew + s.oldLapl[c]) / s.denom[s.mat[c]];
+    const float v = static_cast<float>(s.relax * tstar - s.relaxM1 * double(t0));
+    h[c] = v;
+    if (s.divideEach) {
+      const float e = std::fabs(v - t0) / s.tscale;
+      if (e > err) err = e;
+    } else {
+      most = std::max(most, std::fabs(v - t0));
+    }
+  };
+  for (int i = i0; i <= i1; ++i)
+    for (int j = 2; j <= s.ny - 1; ++j) {
+      if (computed(i, j)) update(i, j, lf);
+      const int ri = s.nx + 1 - i, rj = s.ny + 1 - j;
+      if (computed(ri, rj)) update(ri, rj, lr);
+    }
+  if (most >= 0.0f) {
+    const float e = most / s.tscale;
+    if (e > err) err = e;
+  }
+}
+
+bool hasAvx512() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512vl") &&
+         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512bw");
+}
+bool hasAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
+
 }  // namespace
 
-Sweeper::Sweeper() : oldTerm_(cellCount, 0.0), oldLapl_(cellCount, 0.0), denom_(matcap + 1, 0.0) {}
+std::vector<Sweeper::Isa> Sweeper::supportedIsas() {
+  std::vector<Isa> isas{Isa::generic};
+  if (hasAvx2()) isas.push_back(Isa::avx2);
+  if (hasAvx512()) isas.push_back(Isa::avx512);
+  return isas;
+}
+
+const char* Sweeper::isaName(Isa isa) {
+  switch (isa) {
+    case Isa::avx512: return "avx512";
+    case Isa::avx2: return "avx2";
+    default: return "generic";
+  }
+}
+
+Sweeper::Sweeper() : isa_(supportedIsas().back()), denom_(matcap + 1, 0.0) {}
 
 void Sweeper::prepare(const StepInputs& in) {
   in_ = in;
+  const int nx = in.nx, ny = in.ny, nz = in.nz;
+  if (nx < 3 || ny < 3 || nz < 3) return;
+  const Kernels& kern = kernels(isa_);
+  layerSize_ = std::ptrdiff_t(ny) * rowPitch;
+  const std::size_t size = std::size_t(nz) * layerSize_;
+  if (work_.size() < size) {
+    work_.resize(size, 0.0f);
+    mat_.resize(size, 0);
+    oldTerm_.resize(size, 0.0);
+    oldLapl_.resize(size, 0.0);
+  }
+  sheared_.assign(std::size_t(nz) + 1, 0);
+  diagRow_.resize(std::size_t(nx + ny));
+  for (int d = 0; d < nx + ny; ++d) diagRow_[d] = (d % ny) * rowPitch;
+  active_.assign(std::size_t(layerSize_), 0);
+  const std::vector<int>& mask = *in.secmask;
+  for (int j = 2; j <= ny - 1; ++j)
+    for (int i = 2; i <= nx - 1; ++i)
+      if (mask[column(i, j)]) active_[diagRow_[i + j - 2] + i] = -1;
+
+  // Per material: the denominator, and the operands of the old-level term.
   const double S = 1.0 / in.dx2 + 1.0 / in.dy2 + 1.0 / in.dz2;
   const double alpha = in.alpha;
-  const double oneMinusAlpha = 1.0 - alpha;
   const double dt = in.dtstep;
   const MatTable& A = *in.A;
   const MatTable& sig = *in.sig;
-  // Rows of the tables beyond the materials in use hold zeros.
-  for (int m = 1; m <= matcap; ++m)
-    denom_[m] = sig[m] != 0.0f ? 2.0 * alpha * S + (double(A[m]) / double(sig[m])) / dt : 0.0;
+  double Ad[matcap + 1], sigd[matcap + 1], Qd[matcap + 1];
+  for (int m = 0; m <= matcap; ++m) {
+    denom_[m] = 2.0 * alpha * S + (double(A[m]) / double(sig[m])) / dt;
+    Ad[m] = A[m];
+    sigd[m] = sig[m];
+    Qd[m] = in.NewRT * (*in.prod)[m];  // the product rounded to float
+  }
+
+  // hold is needed three layers at a time, sheared; imat one layer.
+  holdRing_.resize(3 * std::size_t(layerSize_));
+  matIn_.resize(std::size_t(layerSize_));
+  auto holdLayer = [&](int k) { return holdRing_.data() + (k % 3) * layerSize_; };
+  StepTables p;
+  p.matIn = matIn_.data();
+  p.mat = mat_.data();
+  p.active = active_.data();
+  p.oldTerm = oldTerm_.data();
+  p.oldLapl = oldLapl_.data();
+  p.A = Ad, p.sig = sigd, p.Q = Qd;
+  p.layerSize = layerSize_;
+  p.nx = nx, p.ny = ny;
+  p.dx2 = in.dx2, p.dy2 = in.dy2, p.dz2 = in.dz2;
+  p.S = S;
+  p.oneMinusAlpha = 1.0 - alpha;
+  p.dt = dt;
   const float* hold = in.hold->data();
-  const int* imat = in.imat->data();
-  for (int k = 2; k <= in.nz - 1; ++k)
-    for (int j = 2; j <= in.ny - 1; ++j)
-      for (int i = 2; i <= in.nx - 1; ++i) {
-        if (!(*in.secmask)[column(i, j)]) continue;
-        const std::size_t c = cell(i, j, k);
-        const int m = imat[c];
-        const float Q = in.NewRT * (*in.prod)[m];
-        oldTerm_[c] = (double(A[m]) * double(hold[c]) / dt + double(Q)) / double(sig[m]);
-        const double lold = (double(hold[c - 1]) + double(hold[c + 1])) / in.dx2 +
-                            (double(hold[c - sy]) + double(hold[c + sy])) / in.dy2 +
-                            (double(hold[c - sz]) + double(hold[c + sz])) / in.dz2 -
-                            2.0 * S * double(hold[c]);
-        oldLapl_[c] = oneMinusAlpha * lold;
-      }
+  kern.shearInFloat(hold + cell(1, 1, 1), holdLayer(1), nx, ny);
+  kern.shearInFloat(hold + cell(1, 1, 2), holdLayer(2), nx, ny);
+  for (int k = 2; k <= nz - 1; ++k) {
+    kern.shearInFloat(hold + cell(1, 1, k + 1), holdLayer(k + 1), nx, ny);
+    kern.shearInInt(in.imat->data() + cell(1, 1, k), matIn_.data(), nx, ny);
+    kern.prepareLayer(p, k, holdLayer(k - 1), holdLayer(k), holdLayer(k + 1));
+  }
 }
 
 void Sweeper::sweep(RealField& field, float tscale, float& err, double& relax) const {
   if (in_.dtstep < 0.12f) relax = 1.0;
-  const double relaxM1 = relax - 1.0;
-  const double alpha = in_.alpha;
-  const double dx2 = in_.dx2, dy2 = in_.dy2, dz2 = in_.dz2;
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
-  float* h = field.data();
-  const int* imat = in_.imat->data();
-  const std::vector<int>& mask = *in_.secmask;
-  auto update = [&](std::size_t c) {
-    const float t0 = h[c];
-    const double nnew = (double(h[c - 1]) + double(h[c + 1])) / dx2 +
-                        (double(h[c - sy]) + double(h[c + sy])) / dy2 +
-                        (double(h[c - sz]) + double(h[c + sz])) / dz2;
-    const double tstar = (oldTerm_[c] + alpha * nnew + oldLapl_[c]) / denom_[imat[c]];
-    const float v = static_cast<float>(relax * tstar - relaxM1 * double(t0));
-    h[c] = v;
-    const float e = std::fabs(v - t0) / tscale;
-    if (e > err) err = e;
+  if (nx < 3 || ny < 3 || nz < 3) return;
+  const Kernels& kern = kernels(isa_);
+
+  Shared s;
+  s.work = work_.data();
+  s.mat = mat_.data();
+  s.oldTerm = oldTerm_.data();
+  s.oldLapl = oldLapl_.data();
+  s.denom = denom_.data();
+  s.active = active_.data();
+  s.diagRow = diagRow_.data();
+  s.layerSize = layerSize_;
+  s.nx = nx;
+  s.ny = ny;
+  s.dx2 = in_.dx2, s.dy2 = in_.dy2, s.dz2 = in_.dz2;
+  s.alpha = in_.alpha;
+  s.relax = relax;
+  s.relaxM1 = relax - 1.0;
+  s.rx2 = exactReciprocal(s.dx2);
+  s.ry2 = exactReciprocal(s.dy2);
+  s.rz2 = exactReciprocal(s.dz2);
+  s.powersOfTwo = (s.rx2 != 0.0 ? 1u : 0u) | (s.ry2 != 0.0 ? 2u : 0u) | (s.rz2 != 0.0 ? 4u : 0u);
+  s.tscale = tscale;
+  s.divideEach = !(tscale > 0.0f && tscale <= std::numeric_limits<float>::max());
+
+  // A layer is sheared in just before a pass first reads it, and written
+  // back once both halves have updated it.
+  std::fill(sheared_.begin(), sheared_.end(), 0);
+  auto shearIn = [&](int k) {
+    if (sheared_[k]) return;
+    sheared_[k] = 1;
+    kern.shearInFloat(field.data() + cell(1, 1, k), s.work + (k - 1) * layerSize_, nx, ny);
   };
-  for (int k = 2; k <= nz - 1; ++k)
-    for (int i = 2; i <= nx - 1; ++i)
-      for (int j = 2; j <= ny - 1; ++j) {
-        if (mask[column(i, j)]) update(cell(i, j, k));
-        const int ri = nx + 1 - i, rj = ny + 1 - j;
-        if (mask[column(ri, rj)]) update(cell(ri, rj, nz + 1 - k));
-      }
+  auto shearOut = [&](int k) {
+    kern.shearOutFloat(s.work + (k - 1) * layerSize_, field.data() + cell(1, 1, k), nx, ny);
+  };
+
+  // The middle column(s) of a layer: one when nx is odd, two when even.
+  const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;
+  for (int k = 2; k <= nz - 1; ++k) {
+    const int lf = k, lr = nz + 1 - k;
+    for (int l : {lf - 1, lf, lf + 1, lr + 1, lr, lr - 1}) shearIn(l);
+    if (std::abs(lf - lr) >= 2) {
+      const Job jobs[2] = {{lf, 2, nx - 1, false}, {lr, 2, nx - 1, true}};
+      kern.passes(s, jobs, 2, err);
+    } else {
+      const Job before[2] = {{lf, 2, bandLo - 1, false}, {lr, bandHi + 1, nx - 1, true}};
+      kern.passes(s, before, 2, err);
+      middleColumns(s, lf, lr, bandLo, bandHi, err);
+      const Job after[2] = {{lf, bandHi + 1, nx - 1, false}, {lr, 2, bandLo - 1, true}};
+      kern.passes(s, after, 2, err);
+    }
+    // Layer lf has its forward update in this pass and its reflected one in
+    // pass lr, layer lr the other way round: from the middle on, both are
+    // final.
+    if (lr <= lf) {
+      shearOut(lf);
+      if (lr != lf) shearOut(lr);
+    }
+  }
 }
 
 }  // namespace ph

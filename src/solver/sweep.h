@@ -5,13 +5,37 @@
 // (nx+1-i, ny+1-j, nz+1-k), in place, so the two interleaved sweeps cross in
 // the middle of the grid.
 //
-// What does not change between the sweeps of a step (the old-level terms of
-// every cell, the denominator of every material) is formed once per step by
-// prepare(); sweep() then only forms the new-level neighbour sum and one
-// quotient per update. The arithmetic is the cell formula's, term by term in
-// double precision, so the results are bit for bit those of the formula.
+// The arithmetic of every update is the cell formula's, term by term in
+// double precision, and every update reads exactly the neighbour values that
+// the visiting order above gives it, so the results are bit for bit those of
+// the plain loop. How it gets there faster:
+//
+// - What does not change between the sweeps of a step (the old-level terms
+//   of every cell, the denominator of every material) is formed once per
+//   step by prepare().
+// - Within one layer, a cell depends on the cells before it along i and along
+//   j only, so the cells of one anti-diagonal (i + j constant) are
+//   independent and are updated together in SIMD lanes, one diagonal after
+//   the other. For the sweep the field is held in a sheared copy in which
+//   each anti-diagonal of a layer is a contiguous row; a layer is copied in
+//   just before it is first read and back once it is final.
+// - Away from the middle of the grid the two halves of a pass work on layers
+//   that do not touch, so each half is one such layer sweep. Where they
+//   meet (one shared middle layer, or two neighbouring ones) the layer splits
+//   at its middle column(s): the columns before it belong first to the
+//   forward half and the columns after it first to the reflected half, and
+//   only the middle column(s) are visited one cell at a time in the plain
+//   order.
+// - Dividing by the square of a cell size that is a power of two is the same
+//   as multiplying by its reciprocal, bit for bit; that is what is done then.
+// - The largest change is divided by tscale once, at the end: for a positive
+//   tscale the quotient rises with the change.
+// The kernels are built for AVX-512, for AVX2 and for any x86-64; the best
+// that the processor offers is used.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "driver/model_state.h"
@@ -34,18 +58,44 @@ struct StepInputs {
 
 class Sweeper {
  public:
+  // Instruction sets the sweep is built for; the best one the processor
+  // offers is chosen when the Sweeper is made.
+  enum class Isa { generic, avx2, avx512 };
+  static std::vector<Isa> supportedIsas();
+  static const char* isaName(Isa isa);
+
   Sweeper();
-  // Forms the per-step terms. Call once per step, before the first sweep.
+  // Forms the per-step terms. Call once per step, before the first sweep;
+  // the sweeps use the inputs (plan mask included) as they are here.
   void prepare(const StepInputs& in);
   // One sweep over hnew; raises err to the largest |change| / tscale. For a
   // step under 0.12 s relax is forced to 1.0, and the caller sees it.
   void sweep(RealField& hnew, float tscale, float& err, double& relax) const;
 
+  // Selects the instruction set (one of supportedIsas()); for tests and
+  // benchmarks.
+  void useIsa(Isa isa) { isa_ = isa; }
+  Isa isa() const { return isa_; }
+
+  // The sheared layout: cell (i, j, k) lives in row ((i-1) + (j-1)) mod ny
+  // of layer k, at position i of that row. Lanes that run past the last
+  // column of a row read up to position nx + 7.
+  static constexpr int rowPitch = ijcap + 8;
+
  private:
   StepInputs in_;
-  std::vector<double> oldTerm_;   // (A*hold/dt + Q)/sig of each cell
-  std::vector<double> oldLapl_;   // (1-alpha) * old-level Laplacian of each cell
-  std::vector<double> denom_;     // 2*alpha*S + (A/sig)/dt of each material
+  Isa isa_ = Isa::generic;
+  std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
+  std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
+  std::vector<int> active_;          // -1 where a position of a layer is a computed cell
+  std::vector<double> denom_;        // 2*alpha*S + (A/sig)/dt of each material
+  std::vector<float> holdRing_;      // three layers of hold, sheared, for prepare()
+  std::vector<int> matIn_;           // one layer of imat, sheared, for prepare()
+  std::vector<std::uint8_t> mat_;    // material of each computed cell, sheared
+  std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
+  std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
+  mutable std::vector<float> work_;  // the field during a sweep, sheared
+  mutable std::vector<char> sheared_;  // layers of work_ filled in this sweep
 };
 
 }  // namespace ph
