@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -262,11 +263,27 @@ TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
 }
 
 TEST(SweepIdentity, ShortStepEmptyGridsAndNonFiniteValues) {
-  // A step under 0.12 s forces relax to 1.0, which comes back to the caller.
+  // A step under 0.12 s (as a float) forces relax to 1.0, which comes back
+  // to the caller; 0.12 itself does not.
   Scene shortStep{13, 10, 8, 0.5f, 0.1f};
   expectSameSweeps(shortStep, 4);
   Scene atLimit{13, 10, 8, 0.5f, 0.12f};
   expectSameSweeps(atLimit, 2);
+  for (float dt : {0.1f, 0.11999999f, 0.12f}) {
+    Inputs in(Scene{6, 6, 6, 0.5f, dt});
+    Sweeper sweeper;
+    sweeper.prepare(in.in);
+    double relax = 1.8;
+    float err = -1.0e10f;
+    sweeper.sweep(in.hnew, 1.0f, err, relax);
+    EXPECT_EQ(relax, dt < 0.12f ? 1.0 : 1.8) << dt;
+  }
+  // A scale of changes that is zero, negative, infinite or NaN.
+  for (float tscale0 : {-0.125f, -3.0f, std::numeric_limits<float>::infinity(),
+                        std::numeric_limits<float>::quiet_NaN()}) {
+    Inputs in(Scene{11, 10, 9, 0.5f, 900.0f});
+    expectSameSweeps(in, 2, "tscale " + std::to_string(tscale0), -1.0e10f, tscale0);
+  }
   // Nothing to compute: no cell changes and err keeps the caller's value.
   expectSameSweeps(Scene{2, 9, 9, 0.5f, 900.0f}, 1, 3.0f);
   expectSameSweeps(Scene{9, 9, 2, 0.5f, 900.0f}, 1, 3.0f);
