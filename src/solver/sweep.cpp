@@ -218,8 +218,8 @@ double exactReciprocal(double d) {
 // a with lane T taken from b.
 template <int T>
 PH_INLINE vi withLane(vi a, vi b) {
-  return __builtin_shuffle(a, b, vi{T == 0 ? 8 : 0, T == 1 ? 9 : 1, T == 2 ? 10 : 2, T == 3 ? 11 : 3,
-                                    T == 4 ? 12 : 4, T == 5 ? 13 : 5, T == 6 ? 14 : 6, T == 7 ? 15 : 7});
+  return __builtin_shufflevector(a, b, T == 0 ? 8 : 0, T == 1 ? 9 : 1, T == 2 ? 10 : 2, T == 3 ? 11 : 3,
+                                 T == 4 ? 12 : 4, T == 5 ? 13 : 5, T == 6 ? 14 : 6, T == 7 ? 15 : 7);
 }
 
 // Row f of a block of eight columns goes, lane t, into pending row f + t.
