@@ -68,39 +68,15 @@ TEST(Reader, SeriesFlagRules) {
   }
 }
 
-TEST(Reader, RejectsWhatWouldBreakTheArrays) {
+TEST(Reader, RejectsWithTheReasonOnTerminalAndLog) {
   struct Case {
     std::string name;
     void (*edit)(ProjectFile&);
     std::string message;
   };
+  // The counts beyond the tables are rows of the malformed-input table;
+  // these are the rejections that table does not hold.
   const Case cases[] = {
-      {"nx above 80", [](ProjectFile& p) { p.nx = "81"; }, "Problem: nx= 81 is outside 1 to 80"},
-      {"ny of 0", [](ProjectFile& p) { p.ny = "0"; }, "Problem: ny= 0 is outside 1 to 80"},
-      {"nz above 80", [](ProjectFile& p) { p.nz = "200"; }, "Problem: nz= 200 is outside 1 to 80"},
-      {"101 materials", [](ProjectFile& p) { p.materialCount = "101"; },
-       "Problem: Materials= 101 is outside 1 to 100"},
-      {"7 boundaries", [](ProjectFile& p) { p.boundaryCount = "7"; },
-       "Problem: materialboundaries= 7 is outside 0 to 6"},
-      {"51 series points",
-       [](ProjectFile& p) {
-         p.boundaries.resize(1);
-         p.boundaries[0].points = "51";
-       },
-       "Problem: points= of boundary 1 51 is outside 0 to 50"},
-      {"one-row rate table",
-       [](ProjectFile& p) {
-         p.seriesFlag = "True";
-         p.ratePoints = "1";
-         p.rateRows = {"0 1"};
-       },
-       "Problem: points= 1 in the hydration block; a rate table holds 2 to 49 rows"},
-      {"fifty-row rate table",
-       [](ProjectFile& p) {
-         p.seriesFlag = "True";
-         p.ratePoints = "50";
-       },
-       "Problem: points= 50 in the hydration block; a rate table holds 2 to 49 rows"},
       {"rate times not increasing",
        [](ProjectFile& p) {
          p.seriesFlag = "True";
@@ -108,18 +84,11 @@ TEST(Reader, RejectsWhatWouldBreakTheArrays) {
          p.rateRows = {"0 1", "5 2", "5 1"};
        },
        "Problem: the times of the rate table must increase (row 3)"},
-      {"material outside the table", [](ProjectFile& p) { p.sections = {"24*1 2"}; },
-       "Problem: cell (5,5,1) has material 2; materials are numbered 1 to 1"},
       {"layer naming no section", [](ProjectFile& p) { p.laysec = {"1", "1", "0", "1", "1"}; },
        "Problem: cell (1,1,3) has material 0"},
-      {"NaN cell size", [](ProjectFile& p) { p.dx = "nan"; }, "Problem: the value of dx= at line"},
       {"infinite placement", [](ProjectFile& p) { p.placement = "-inf"; },
        "Problem: the value of ment= at line"},
-      {"infinite time", [](ProjectFile& p) { p.times = "1.0 0.0 1e60 1.0 0.001 5"; },
-       "Problem: endtime in [times] is not a finite number"},
       {"zero cell size", [](ProjectFile& p) { p.dy = "0"; },
-       "Problem: the cell sizes dx=, dy=, dz= must be above 0"},
-      {"negative cell size", [](ProjectFile& p) { p.dz = "-1"; },
        "Problem: the cell sizes dx=, dy=, dz= must be above 0"},
   };
   for (const auto& c : cases) {
