@@ -4,7 +4,8 @@
 
 #include "fuzz/harness.h"
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  ph::fuzz::absoluteArguments(argc, argv);
   ph::fuzz::enterWorkDir();
   return 0;
 }

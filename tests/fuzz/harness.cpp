@@ -197,6 +197,33 @@ void enterWorkDir() {
   std::atexit(leaveWorkDir);
 }
 
+void absoluteArguments(int* argc, char*** argv) {
+  static std::vector<std::string> texts;
+  static std::vector<char*> pointers;
+  const std::string options[] = {"-dict=", "-artifact_prefix=", "-exact_artifact_path="};
+  bool prefix = false;
+  texts.assign(*argv, *argv + *argc);
+  for (std::size_t a = 1; a < texts.size(); ++a) {
+    std::string& arg = texts[a];
+    if (arg.empty()) continue;
+    if (arg[0] != '-') {
+      arg = fs::absolute(arg).string();
+      continue;
+    }
+    for (const std::string& option : options)
+      if (arg.starts_with(option) && arg.size() > option.size()) {
+        arg = option + fs::absolute(arg.substr(option.size())).string();
+        prefix = prefix || option == "-artifact_prefix=";
+      }
+  }
+  if (!prefix) texts.push_back("-artifact_prefix=" + fs::current_path().string() + "/");
+  pointers.clear();
+  for (std::string& t : texts) pointers.push_back(t.data());
+  pointers.push_back(nullptr);
+  *argc = static_cast<int>(texts.size());
+  *argv = pointers.data();
+}
+
 Size estimateSize(std::string_view project) {
   const std::vector<std::string> lines = splitLines(project);
   std::size_t pos = 0;

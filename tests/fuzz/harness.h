@@ -24,6 +24,13 @@ struct Result {
 // process; it is removed at exit.
 void enterWorkDir();
 
+// For the fuzz targets' start-up, before enterWorkDir: turns the corpus
+// directories and the paths of -dict=, -artifact_prefix= and
+// -exact_artifact_path= into absolute ones, and adds an -artifact_prefix= of
+// the starting directory when there is none, so that they still name the
+// same places from the working directory.
+void absoluteArguments(int* argc, char*** argv);
+
 // The input as the project file; no series.pr.
 Result runProject(std::string_view bytes);
 // The input as series.pr beside a small valid project file.
