@@ -73,20 +73,15 @@ void FileTable::openRead(int unit, const std::string& name) {
 
 void FileTable::openWrite(int unit, const std::string& name, bool atomic) {
   close(unit);
-  Unit u;
+  Unit& u = units_[unit];
   u.name = name;
   u.atomic = atomic;
-  units_[unit] = u;
+  u.writeName = atomic ? name + ".partial" : name;
   std::error_code ec;
   if (name.empty()) fail(unit, "cannot create a file with a blank name");
   if (fs::is_directory(name, ec)) fail(unit, "cannot write a file over a folder");
-  Unit& stored = units_[unit];
-  stored.writeName = atomic ? name + ".partial" : name;
-  stored.out = std::fopen(stored.writeName.c_str(), "w");
-  if (!stored.out) {
-    const std::string why = systemError();
-    fail(unit, "cannot create the file (" + why + ")");
-  }
+  u.out = std::fopen(u.writeName.c_str(), "w");
+  if (!u.out) fail(unit, "cannot create the file (" + systemError() + ")");
 }
 
 void FileTable::openScratch(int unit) {
@@ -106,8 +101,9 @@ void FileTable::closeUnit(Unit& u, int unit, bool report) {
     if (!bad && report) {
       fs::rename(u.writeName, u.name, ec);
       if (ec) {
+        const std::string why = ec.message();
         fs::remove(u.writeName, ec);
-        fail(unit, "cannot put the finished file in place (" + ec.message() + ")");
+        fail(unit, "cannot put the finished file in place (" + why + ")");
       }
     } else {
       fs::remove(u.writeName, ec);
@@ -132,20 +128,13 @@ void FileTable::close(int unit) {
 }
 
 void FileTable::abandonAll() noexcept {
+  // Plain files keep what was written; atomic ones never appear.
   for (auto& [unit, u] : units_) {
-    try {
-      // Plain files keep what was written; atomic ones never appear.
-      if (u.out && u.atomic) {
-        std::fclose(u.out);
-        u.out = nullptr;
-        std::error_code ec;
-        fs::remove(u.writeName, ec);
-      } else if (u.out) {
-        std::fclose(u.out);
-        u.out = nullptr;
-      }
-    } catch (...) {
-    }
+    if (!u.out) continue;
+    std::fclose(u.out);
+    u.out = nullptr;
+    std::error_code ec;
+    if (u.atomic) fs::remove(u.writeName, ec);
   }
   units_.clear();
 }
