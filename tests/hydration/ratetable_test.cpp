@@ -24,7 +24,8 @@ TEST(RateTable, ExtensionAndScaling) {
     EXPECT_NEAR(initrt(t.run, nrate, rtab, float(endtime)), S, 1e-6 * S) << endtime;
     EXPECT_EQ(nrate, 3);
     EXPECT_FLOAT_EQ(rtab[3][1], 82800.0f);
-    for (const auto& [row, rate] : {std::pair{1, 2.0}, {2, 6.0}, {3, 2.0}}) EXPECT_FLOAT_EQ(rtab[row][2], float(rate / S));
+    for (const auto& [row, rate] : {std::pair{1, 2.0}, {2, 6.0}, {3, 2.0}})
+      EXPECT_FLOAT_EQ(rtab[row][2], float(rate / S)) << row;
     const auto log = t.lines(kLog);
     ASSERT_EQ(log.size(), 3u);
     for (const auto& l : log) EXPECT_EQ(l.rfind(" RT[]", 0), 0u) << l;

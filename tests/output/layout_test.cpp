@@ -4,21 +4,17 @@
 
 #include <stdexcept>
 
+#include "support/readers.h"
+
 namespace ph {
 namespace {
 
 using Lines = std::vector<std::string>;
-
-std::string repeat(std::string_view s, int n) {
-  std::string r;
-  for (int i = 0; i < n; ++i) r += s;
-  return r;
-}
+using test::repeat;
 
 Lines writeReals(std::string_view layout, int n, float v) {
-  const std::vector<FmtValue> values(static_cast<std::size_t>(n), FmtValue(v));
   Lines lines;
-  Layout(layout).write(values, lines);
+  Layout(layout).write(std::vector<FmtValue>(std::size_t(n), FmtValue(v)), lines);
   return lines;
 }
 

@@ -16,9 +16,7 @@ struct Case {
 
 std::string edit(const Case& c) {
   std::string s;
-  if (c.op == 'F') appendF(s, c.v, c.w, c.d);
-  if (c.op == 'E') appendE(s, c.v, c.w, c.d);
-  if (c.op == 'G') appendG(s, c.v, c.w, c.d);
+  (c.op == 'F' ? appendF : c.op == 'E' ? appendE : appendG)(s, c.v, c.w, c.d);
   return s;
 }
 
@@ -37,11 +35,8 @@ TEST(NumFmt, FixedRoundsTheExactValueHalfAway) {
                         {'F', INFINITY, 9, 1, " Infinity"}, {'F', -INFINITY, 9, 1, "-Infinity"},
                         {'F', -INFINITY, 6, 1, "******"}, {'F', NAN, 6, 1, "   NaN"}};
   for (const Case& c : cases) EXPECT_EQ(edit(c), c.want) << c.v << " F" << c.w << "." << c.d;
-  std::string s;
-  appendI(s, 7, 2);
-  appendI(s, -5, 3);
-  appendI(s, 100, 2);
-  appendI(s, -10, 2);
+  std::string s;  // each edit appends
+  appendI(s, 7, 2), appendI(s, -5, 3), appendI(s, 100, 2), appendI(s, -10, 2);
   EXPECT_EQ(s, " 7 -5****");
 }
 

@@ -16,13 +16,9 @@ void expectStats(const Stats& s, float avg, float rms, float mad, float min, flo
 
 TEST(Stats, FieldsAndMaterialTables) {
   RealField f(cellCount, 99.0f);  // cells outside the extents must not count
-  f[cell(1, 1, 1)] = 1.0f;
-  f[cell(2, 1, 1)] = 3.0f;
-  f[cell(3, 1, 1)] = 2.0f;
+  f[cell(1, 1, 1)] = 1.0f, f[cell(2, 1, 1)] = 3.0f, f[cell(3, 1, 1)] = 2.0f;
   expectStats(deviat(3, 1, 1, f), 2, 1, 1, 1, 3);  // mad: 2 / 2
-
-  RealField u(cellCount, 20.0f);
-  expectStats(deviat(2, 2, 2, u), 20, 0, 0, 20, 20);
+  expectStats(deviat(2, 2, 2, RealField(cellCount, 20.0f)), 20, 0, 0, 20, 20);
   expectStats(deviat(1, 1, 1, f), 1, 0, 0, 1, 1);  // one cell: no spread
 
   // Conductivities 1 (three cells) and 3 (one cell): mean 1.5, squared
@@ -30,9 +26,7 @@ TEST(Stats, FieldsAndMaterialTables) {
   // each over N - 1 = 3.
   IntField imat(cellCount, 1);
   imat[cell(1, 2, 1)] = 2;
-  MatTable sig{};
-  sig[1] = 1.0f;
-  sig[2] = 3.0f;
+  const MatTable sig{0, 1.0f, 3.0f};
   expectStats(xdeviat(1, 2, 2, imat, sig), 1.5, 1, 1, 1, 3);
 }
 

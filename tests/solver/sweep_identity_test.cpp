@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "solver/converge.h"
 #include "solver/reference_sweep.h"
 #include "solver/sweep.h"
+#include "support/readers.h"
 
 namespace ph {
 namespace {
@@ -52,73 +54,49 @@ struct Inputs {
     std::mt19937 rng(s.seed);
     std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
     std::uniform_int_distribution<int> coin(0, 4);
-    A[1] = 2.28e6f, sig[1] = 2.6f, prod[1] = 1.0f;
-    A[2] = 1.615e6f, sig[2] = 1.5f, prod[2] = 0.0f;
-    A[3] = 1206.0f, sig[3] = 0.5f, prod[3] = 0.125f;
+    A = {0, 2.28e6f, 1.615e6f, 1206.0f};
+    sig = {0, 2.6f, 1.5f, 0.5f};
+    prod = {0, 1.0f, 0.0f, 0.125f};
     std::fill(imat.begin(), imat.begin() + layers(s.nz), 0);
     std::fill(hold.begin(), hold.begin() + layers(s.nz), 0.0f);
     std::fill(hnew.begin(), hnew.begin() + layers(s.nz), 0.0f);
     std::fill(secmask.begin(), secmask.end(), 0);
-    for (int k = 1; k <= s.nz; ++k)
-      for (int j = 1; j <= s.ny; ++j)
-        for (int i = 1; i <= s.nx; ++i) {
-          const std::size_t c = cell(i, j, k);
-          const bool core = 3 * i > s.nx && 3 * i <= 2 * s.nx && 3 * j > s.ny && 3 * j <= 2 * s.ny &&
-                            2 * k > s.nz;
-          imat[c] = k == s.nz - 1 && s.nz > 4 ? 3 : core ? 1 : 2;
-          const float x = float(i) / float(s.nx) - 0.5f, y = float(j) / float(s.ny) - 0.5f,
-                      z = float(k) / float(s.nz) - 0.5f;
-          const float t = 12.0f + 38.0f * std::exp(-6.0f * (x * x + y * y + z * z));
-          hold[c] = t + 0.5f * noise(rng);
-          hnew[c] = hold[c] + 2.0f * noise(rng);
-        }
-    for (int j = 1; j <= s.ny; ++j)
-      for (int i = 1; i <= s.nx; ++i) {
-        const bool inner = i >= 2 && i <= s.nx - 1 && j >= 2 && j <= s.ny - 1;
-        const float ri = float(i) - float(s.nx + 1) / 2, rj = float(j) - float(s.ny + 1) / 2;
-        int on = 0;
-        switch (s.mask) {
-          case Mask::ring: on = inner; break;
-          case Mask::holes: on = inner && coin(rng) != 0; break;
-          case Mask::circle: on = std::sqrt(ri * ri + rj * rj) < float(s.nx + 1) / 2 - 1; break;
-          case Mask::none: on = 0; break;
-          case Mask::all: on = 1; break;
-          case Mask::checkerboard: on = inner && (i + j) % 2 == 0; break;
-        }
-        secmask[column(i, j)] = on;
+    test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) {
+      const std::size_t c = cell(i, j, k);
+      const bool core = 3 * i > s.nx && 3 * i <= 2 * s.nx && 3 * j > s.ny && 3 * j <= 2 * s.ny && 2 * k > s.nz;
+      imat[c] = k == s.nz - 1 && s.nz > 4 ? 3 : core ? 1 : 2;
+      const float x = float(i) / float(s.nx) - 0.5f, y = float(j) / float(s.ny) - 0.5f,
+                  z = float(k) / float(s.nz) - 0.5f;
+      hold[c] = 12.0f + 38.0f * std::exp(-6.0f * (x * x + y * y + z * z)) + 0.5f * noise(rng);
+      hnew[c] = hold[c] + 2.0f * noise(rng);
+    });
+    test::eachCell(s.nx, s.ny, 1, [&](int i, int j, int) {
+      const bool inner = i >= 2 && i <= s.nx - 1 && j >= 2 && j <= s.ny - 1;
+      const float ri = float(i) - float(s.nx + 1) / 2, rj = float(j) - float(s.ny + 1) / 2;
+      int& on = secmask[column(i, j)];
+      switch (s.mask) {
+        case Mask::ring: on = inner; break;
+        case Mask::holes: on = inner && coin(rng) != 0; break;
+        case Mask::circle: on = std::sqrt(ri * ri + rj * rj) < float(s.nx + 1) / 2 - 1; break;
+        case Mask::none: on = 0; break;
+        case Mask::all: on = 1; break;
+        case Mask::checkerboard: on = inner && (i + j) % 2 == 0; break;
       }
-    in.nx = s.nx, in.ny = s.ny, in.nz = s.nz;
-    in.alpha = s.alpha;
-    in.imat = &imat;
-    in.A = &A, in.sig = &sig, in.prod = &prod;
-    in.hold = &hold;
-    in.NewRT = s.NewRT;
-    in.secmask = &secmask;
-    in.dx2 = double(s.dx) * s.dx, in.dy2 = double(s.dy) * s.dy, in.dz2 = double(s.dz) * s.dz;
-    in.dtstep = s.dtstep;
+    });
+    in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, s.NewRT, &secmask,
+          double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
   }
 };
 
-std::uint32_t bits(float f) {
-  std::uint32_t u;
-  std::memcpy(&u, &f, 4);
-  return u;
-}
-std::uint64_t bits(double d) {
-  std::uint64_t u;
-  std::memcpy(&u, &d, 8);
-  return u;
-}
+template <class T>
+auto bits(T x) { return std::bit_cast<std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>(x); }
 
 // One Sweeper per instruction set, kept across scenes as the program keeps
 // its one Sweeper across steps.
 std::vector<std::pair<Sweeper::Isa, Sweeper>>& sweepers() {
-  static std::vector<std::pair<Sweeper::Isa, Sweeper>> all = [] {
+  static auto all = [] {
     std::vector<std::pair<Sweeper::Isa, Sweeper>> v;
-    for (Sweeper::Isa isa : Sweeper::supportedIsas()) {
-      v.emplace_back(isa, Sweeper());
-      v.back().second.useIsa(isa);
-    }
+    for (Sweeper::Isa isa : Sweeper::supportedIsas()) v.emplace_back(isa, Sweeper()).second.useIsa(isa);
     return v;
   }();
   return all;
@@ -178,23 +156,16 @@ TEST(SweepIdentity, SmallGridsOddAndEvenExtentsAndMasks) {
   unsigned seed = 7;
   for (const auto& e : extents)
     for (Mask m : masks)
-      for (float a : alphas) {
-        Scene s{e[0], e[1], e[2], a, 900.0f};
-        s.mask = m;
-        s.seed = seed++;
-        expectSameSweeps(s, 6);
-      }
+      for (float a : alphas)
+        expectSameSweeps({.nx = e[0], .ny = e[1], .nz = e[2], .alpha = a, .dtstep = 900.0f, .mask = m, .seed = seed++},
+                         6);
 }
 
 TEST(SweepIdentity, FullSizeGrids) {
   // The largest grid the model holds, and an odd one just below it, with
   // holes in the plan; nine sweeps run the whole relaxation schedule once.
-  Scene full{ijcap, ijcap, kcap, 0.7f, 3600.0f};
-  full.dx = full.dy = full.dz = 0.3f;
-  expectSameSweeps(full, 3);
-  Scene odd{79, 77, 75, 0.5f, 5400.0f};
-  odd.mask = Mask::holes;
-  expectSameSweeps(odd, 9);
+  expectSameSweeps(Scene{ijcap, ijcap, kcap, 0.7f, 3600.0f, 0.3f, 0.3f, 0.3f}, 3);
+  expectSameSweeps({.nx = 79, .ny = 77, .nz = 75, .alpha = 0.5f, .dtstep = 5400.0f, .mask = Mask::holes}, 9);
 }
 
 TEST(SweepIdentity, CellSizesOfPowersOfTwo) {
@@ -204,16 +175,9 @@ TEST(SweepIdentity, CellSizesOfPowersOfTwo) {
                             {0.25f, 0.5f, 0.3f}, {1.0f, 0.3f, 2.0f}, {0.3f, 0.125f, 0.25f},
                             {0.25f, 0.25f, 0.25f}, {0.3f, 0.3f, 0.3f}};
   unsigned seed = 500;
-  for (const auto& d : sizes) {
-    Scene s{21, 20, 19, 0.7f, 1800.0f};
-    s.dx = d[0], s.dy = d[1], s.dz = d[2];
-    s.mask = Mask::holes;
-    s.seed = seed++;
-    expectSameSweeps(s, 5);
-  }
-  Scene large{ijcap, ijcap, kcap, 0.7f, 5400.0f};
-  large.dx = large.dy = 0.3f, large.dz = 0.25f;
-  expectSameSweeps(large, 2);
+  for (const auto& d : sizes)
+    expectSameSweeps({21, 20, 19, 0.7f, 1800.0f, d[0], d[1], d[2], Mask::holes, seed++}, 5);
+  expectSameSweeps(Scene{ijcap, ijcap, kcap, 0.7f, 5400.0f, 0.3f, 0.3f, 0.25f}, 2);
 }
 
 // A change of the last bit of a double term hardly ever shows in the float
@@ -226,22 +190,17 @@ TEST(SweepIdentity, CellSizesOfPowersOfTwo) {
 TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
   const float sizes[][2] = {{0.3f, 0.25f}, {0.25f, 0.3f}};
   for (const auto& d : sizes) {
-    Scene s{40, 37, 12, 0.5f, 900.0f};
-    s.dx = d[0], s.dy = d[1], s.dz = 1.0e6f;
-    s.mask = Mask::checkerboard;
+    const Scene s{40, 37, 12, 0.5f, 900.0f, d[0], d[1], 1.0e6f, Mask::checkerboard};
 
     // The fixed columns stand near 1e7, the computed ones near 0, and the
     // source cancels the pull of the fixed ones at both time levels: the
     // numerator is what is left of terms near 1e9, and relax is 1.
     Inputs big(s);
     const float H = 1.0e7f;
-    for (int k = 1; k <= s.nz; ++k)
-      for (int j = 1; j <= s.ny; ++j)
-        for (int i = 1; i <= s.nx; ++i) {
-          const std::size_t c = cell(i, j, k);
-          const float t = big.secmask[column(i, j)] ? big.hold[c] - 30.0f : H + big.hold[c];
-          big.hold[c] = big.hnew[c] = t;
-        }
+    test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) {
+      const std::size_t c = cell(i, j, k);
+      big.hold[c] = big.hnew[c] = big.secmask[column(i, j)] ? big.hold[c] - 30.0f : H + big.hold[c];
+    });
     big.in.NewRT = 1.0f;
     const double pull = 2.0 * H * (1.0 / big.in.dx2 + 1.0 / big.in.dy2);
     for (int m = 1; m <= 3; ++m) big.prod[m] = float(-double(big.sig[m]) * pull);
@@ -265,10 +224,8 @@ TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
 TEST(SweepIdentity, ShortStepEmptyGridsAndNonFiniteValues) {
   // A step under 0.12 s (as a float) forces relax to 1.0, which comes back
   // to the caller; 0.12 itself does not.
-  Scene shortStep{13, 10, 8, 0.5f, 0.1f};
-  expectSameSweeps(shortStep, 4);
-  Scene atLimit{13, 10, 8, 0.5f, 0.12f};
-  expectSameSweeps(atLimit, 2);
+  expectSameSweeps(Scene{13, 10, 8, 0.5f, 0.1f}, 4);
+  expectSameSweeps(Scene{13, 10, 8, 0.5f, 0.12f}, 2);
   for (float dt : {0.1f, 0.11999999f, 0.12f}) {
     Inputs in(Scene{6, 6, 6, 0.5f, dt});
     Sweeper sweeper;
@@ -287,9 +244,7 @@ TEST(SweepIdentity, ShortStepEmptyGridsAndNonFiniteValues) {
   // Nothing to compute: no cell changes and err keeps the caller's value.
   expectSameSweeps(Scene{2, 9, 9, 0.5f, 900.0f}, 1, 3.0f);
   expectSameSweeps(Scene{9, 9, 2, 0.5f, 900.0f}, 1, 3.0f);
-  Scene none{9, 9, 9, 0.5f, 900.0f};
-  none.mask = Mask::none;
-  expectSameSweeps(none, 1, 3.0f);
+  expectSameSweeps({.nx = 9, .ny = 9, .nz = 9, .alpha = 0.5f, .dtstep = 900.0f, .mask = Mask::none}, 1, 3.0f);
   // A caller's err above every change stays where it was.
   expectSameSweeps(Scene{8, 7, 6, 0.5f, 900.0f}, 2, 1.0e30f);
 
@@ -298,9 +253,7 @@ TEST(SweepIdentity, ShortStepEmptyGridsAndNonFiniteValues) {
   Inputs zeroSig(Scene{10, 9, 7, 0.5f, 900.0f});
   zeroSig.sig[3] = 0.0f;
   expectSameSweeps(zeroSig, 3, "zero conductivity", -1.0e10f, 1.0f);
-  int nans = 0;
-  for (float t : zeroSig.hnew) nans += std::isnan(t);
-  EXPECT_GT(nans, 50);
+  EXPECT_GT(std::count_if(zeroSig.hnew.begin(), zeroSig.hnew.end(), [](float t) { return std::isnan(t); }), 50);
 }
 
 }  // namespace
