@@ -25,32 +25,24 @@ TEST(FreeWrite, ItemsAndLineBreaks) {
   EXPECT_EQ(formatFree({"x", longText, 1}), (Lines{" x", " " + longText, " 1"}));
 }
 
-// Reads three integers, preset to -1, and shows them as "a,b,c".
-std::string read3(const Lines& lines, std::size_t& pos, ReadStatus want = ReadStatus::Ok) {
+// Reads three integers, preset to -1, from the first line on; shows them and
+// the next line to read as "a,b,c@pos".
+std::string read3(const Lines& lines, ReadStatus want = ReadStatus::Ok) {
   int v[3] = {-1, -1, -1};
   const ReadTarget t[] = {ReadTarget::integer(v[0]), ReadTarget::integer(v[1]), ReadTarget::integer(v[2])};
-  EXPECT_EQ(readFree(lines, pos, t).status, want) << lines.at(0);
-  return std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]);
+  std::size_t pos = 0;
+  EXPECT_EQ(readFree(lines, pos, t).status, want) << (lines.empty() ? "" : lines[0]);
+  return std::to_string(v[0]) + "," + std::to_string(v[1]) + "," + std::to_string(v[2]) + "@" + std::to_string(pos);
 }
 
 TEST(FreeRead, SeparatorsNullsAndSlash) {
-  const std::tuple<Lines, const char*, std::size_t> cases[] = {
-      {{"1 2", "3 4 5"}, "1,2,3", 2},
-      {{"3,4", "9"}, "3,4,9", 2},
-      {{"", " \t", "\t-5 ,", "", "+6\r", "7"}, "-5,6,7", 6},  // tabs and CR are blanks
-      {{"1,", "2 3"}, "1,2,3", 2},  // a line end after a comma is no null
-      {{"1,,3"}, "1,-1,3", 1},
-      {{",2 , 3"}, "-1,2,3", 1},
-      {{"2* 9"}, "-1,-1,9", 1},
-      {{"4 2*,8"}, "4,-1,-1", 1},
-      {{"1,", ",3"}, "1,-1,3", 2},
-      {{"7 / 8", "9"}, "7,-1,-1", 1},
-      {{"7", "/", "9"}, "7,-1,-1", 2}};
-  for (const auto& [lines, want, wantPos] : cases) {
-    std::size_t pos = 0;
-    EXPECT_EQ(read3(lines, pos), want) << lines[0];
-    EXPECT_EQ(pos, wantPos) << lines[0];
-  }
+  const std::pair<Lines, const char*> cases[] = {
+      {{"1 2", "3 4 5"}, "1,2,3@2"}, {{"3,4", "9"}, "3,4,9@2"},
+      {{"", " \t", "\t-5 ,", "", "+6\r", "7"}, "-5,6,7@6"},  // tabs and CR are blanks
+      {{"1,", "2 3"}, "1,2,3@2"},                             // a line end after a comma is no null
+      {{"1,,3"}, "1,-1,3@1"}, {{",2 , 3"}, "-1,2,3@1"}, {{"2* 9"}, "-1,-1,9@1"}, {{"4 2*,8"}, "4,-1,-1@1"},
+      {{"1,", ",3"}, "1,-1,3@2"}, {{"7 / 8", "9"}, "7,-1,-1@1"}, {{"7", "/", "9"}, "7,-1,-1@2"}};
+  for (const auto& [lines, want] : cases) EXPECT_EQ(read3(lines), want) << lines[0];
   int many[80];
   std::vector<ReadTarget> t;
   for (int& m : many) t.push_back(ReadTarget::integer(m));
@@ -81,43 +73,34 @@ TEST(FreeRead, RealsAndTexts) {
   EXPECT_EQ(a + "|" + b, "x           |it's");
 }
 
-TEST(FreeRead, EndAndBadTokens) {
+// A read that must fail, shown as "token expected line@pos".
+std::string failed(const Lines& lines, std::span<const ReadTarget> t) {
   std::size_t pos = 0;
-  read3({}, pos, ReadStatus::End);
-  pos = 0;
-  EXPECT_EQ(read3({"5", "  "}, pos, ReadStatus::End), "5,-1,-1");
-  EXPECT_EQ(pos, 2u);
+  const ReadResult r = readFree(lines, pos, t);
+  EXPECT_EQ(r.status, ReadStatus::Bad) << lines.back();
+  return r.token + " " + std::string(r.expected) + " " + std::to_string(r.line) + "@" + std::to_string(pos);
+}
+
+TEST(FreeRead, EndAndBadTokens) {
+  EXPECT_EQ(read3({}, ReadStatus::End), "-1,-1,-1@0");
+  EXPECT_EQ(read3({"5", "  "}, ReadStatus::End), "5,-1,-1@2");
+  EXPECT_EQ(read3({"-2147483648"}, ReadStatus::End), "-2147483648,-1,-1@1");
   // A read of nothing still takes a line.
   const Lines two{"skip", "1"};
-  pos = 0;
+  std::size_t pos = 0;
   EXPECT_EQ(readFree(two, pos, {}).status, ReadStatus::Ok);
   EXPECT_EQ(pos, 1u);
   pos = 2;
   EXPECT_EQ(readFree(two, pos, {}).status, ReadStatus::End);
 
   int i = 0;
-  const ReadTarget it = ReadTarget::integer(i);
-  const ReadTarget twoInts[] = {it, it};
-  pos = 0;
-  ReadResult r = readFree(Lines{"", "1 12.5 3", "4"}, pos, twoInts);
-  EXPECT_EQ(r.status, ReadStatus::Bad);
-  EXPECT_EQ(r.token + " " + std::string(r.expected), "12.5 integer");
-  EXPECT_EQ(r.line, 1u);
-  EXPECT_EQ(pos, 2u);
-  for (const char* bad : {"2147483648", "1-", "'7'", "+"}) {
-    pos = 0;
-    EXPECT_EQ(readFree(Lines{bad}, pos, std::span(&it, 1)).status, ReadStatus::Bad) << bad;
-  }
-  pos = 0;
-  EXPECT_EQ(read3({"-2147483648"}, pos, ReadStatus::End), "-2147483648,-1,-1");
-
   float x = 0;
-  const ReadTarget xt = ReadTarget::real(x);
-  for (const char* bad : {"abc", ".", "1e", "1.5x", "1..2", "e5", "1e+"}) {
-    pos = 0;
-    r = readFree(Lines{bad}, pos, std::span(&xt, 1));
-    EXPECT_EQ(r.token + " " + std::string(r.expected), std::string(bad) + " real");
-  }
+  const ReadTarget it = ReadTarget::integer(i), xt = ReadTarget::real(x), twoInts[] = {it, it};
+  EXPECT_EQ(failed({"", "1 12.5 3", "4"}, twoInts), "12.5 integer 1@2");
+  for (std::string bad : {"2147483648", "1-", "'7'", "+"})
+    EXPECT_TRUE(failed({bad}, {&it, 1}).ends_with(" integer 0@1")) << bad;
+  for (std::string bad : {"abc", ".", "1e", "1.5x", "1..2", "e5", "1e+"})
+    EXPECT_EQ(failed({bad}, {&xt, 1}), bad + " real 0@1");
 }
 
 }  // namespace

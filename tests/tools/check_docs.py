@@ -11,6 +11,8 @@ import os
 import re
 import sys
 
+from toolkit import read
+
 MARKED = re.compile(r"<!-- *([\w./-]+) *-->\n```[a-z]*\n(.*?)```", re.S)
 LINK = re.compile(r"\]\(([^)#\s]+)(?:#[^)]*)?\)")
 
@@ -20,24 +22,17 @@ def main(source):
     shown = set()
     pages = sorted(glob.glob(os.path.join(source, "docs", "**", "*.md"), recursive=True))
     for page in pages:
-        with open(page, encoding="utf-8") as f:
-            text = f.read()
-        for rel, block in MARKED.findall(text):
+        for rel, block in MARKED.findall(read(page, "utf-8")):
             path = os.path.join(source, rel)
             shown.add(os.path.normpath(path))
             if not os.path.isfile(path):
                 failures.append(f"{page}: marked block names a missing file {rel}")
-                continue
-            with open(path, encoding="latin-1") as f:
-                if f.read() != block:
-                    failures.append(f"{page}: the block marked {rel} differs from the file")
+            elif read(path, "latin-1") != block:
+                failures.append(f"{page}: the block marked {rel} differs from the file")
     for page in pages + [os.path.join(source, "README.md")]:
-        with open(page, encoding="utf-8") as f:
-            for target in LINK.findall(f.read()):
-                if "://" in target:
-                    continue
-                if not os.path.exists(os.path.join(os.path.dirname(page), target)):
-                    failures.append(f"{page}: link to a missing {target}")
+        for target in LINK.findall(read(page, "utf-8")):
+            if "://" not in target and not os.path.exists(os.path.join(os.path.dirname(page), target)):
+                failures.append(f"{page}: link to a missing {target}")
     quickstart = os.path.normpath(os.path.join(source, "docs", "examples", "block", "block.prj"))
     if quickstart not in shown:
         failures.append("docs: the complete example block.prj is not shown in a page")

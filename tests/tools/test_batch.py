@@ -12,9 +12,8 @@ import filecmp
 import os
 import shutil
 import subprocess
-import sys
 
-from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, run_program, stage
+from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, stage, write
 
 
 def batch(program, work, projects, *options):
@@ -22,14 +21,12 @@ def batch(program, work, projects, *options):
     if shutil.which("script"):
         # A pseudo-terminal whose input is held open until the batch ends.
         command = ["script", "-qec", subprocess.list2cmdline(command), "/dev/null"]
-    p = subprocess.Popen(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                         stderr=subprocess.STDOUT, text=True, errors="replace")
-    try:
-        out, _ = p.communicate(timeout=300)
+    try:  # on a timeout the batch is killed
+        p = subprocess.run(command, cwd=work, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                           stderr=subprocess.STDOUT, text=True, errors="replace", timeout=300)
     except subprocess.TimeoutExpired:
-        p.kill()
         raise AssertionError("the batch did not end: a run waits for an answer")
-    return p.returncode, out.replace("\r", "")
+    return p.returncode, p.stdout.replace("\r", "")
 
 
 def main(program, work):
@@ -37,10 +34,7 @@ def main(program, work):
     block = os.path.join(SOURCE, "docs", "examples", "block", "block.prj")
     footing = os.path.join(SOURCE, "examples", "footing", "footing.prj")
     os.makedirs(f"{work}/broken")
-    with open(block) as f:
-        text = f.read()
-    with open(f"{work}/broken/broken.prj", "w") as f:
-        f.write(text.replace("\nNDDNDD\n", "\n\n"))  # blank face codes: a pause
+    write(f"{work}/broken/broken.prj", read(block).replace("\nNDDNDD\n", "\n\n"))  # blank face codes: a pause
     projects = [block, footing, f"{work}/broken/broken.prj"]
 
     status, out = batch(program, work, projects)
@@ -53,16 +47,14 @@ def main(program, work):
     runs = f"{work}/runs"
     check(sorted(d for d in os.listdir(runs) if not d.startswith(".")) == ["block", "broken", "footing"],
           f"run directories {os.listdir(runs)}")
-    for name in ("block", "footing"):
-        d = f"{runs}/{name}"
-        with open(f"{d}/done.flg") as f:
-            check(f.read() == " Finished\n", f"{name}: no flag")
-        check(filecmp.cmp(f"{d}/series.pr", os.path.join(SOURCE, os.path.dirname(
-            block if name == "block" else footing), "series.pr"), shallow=False), f"{name}: series.pr")
+    for name, project in (("block", block), ("footing", footing)):
+        check(read(f"{runs}/{name}/done.flg") == " Finished\n", f"{name}: no flag")
+        check(filecmp.cmp(f"{runs}/{name}/series.pr", os.path.join(os.path.dirname(project), "series.pr"),
+                          shallow=False), f"{name}: series.pr")
     check(not os.path.exists(f"{runs}/broken/done.flg") and not os.path.exists(f"{runs}/broken/series.pr"),
           "broken: a flag or a series.pr")
-    with open(f"{runs}/broken/console.txt") as f:
-        check("PAUSE  trouble with bound" in f.read(), "broken: the pause is not in console.txt")
+    check("PAUSE  trouble with bound" in read(f"{runs}/broken/console.txt"),
+          "broken: the pause is not in console.txt")
 
     # The same results as the program run by hand.
     direct = f"{work}/direct"
@@ -82,8 +74,4 @@ def main(program, work):
 
 
 if __name__ == "__main__":
-    try:
-        main(sys.argv[1], sys.argv[2])
-    except AssertionError as e:
-        print(f"FAIL: {e}", file=sys.stderr)
-        sys.exit(1)
+    run_main(main)

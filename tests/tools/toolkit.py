@@ -6,6 +6,7 @@ import importlib.util
 import os
 import shutil
 import subprocess
+import sys
 
 SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 PLOT = os.path.join(SOURCE, "tools", "pourheat-plot")
@@ -48,3 +49,23 @@ def run_program(program, project, workdir, timeout=600):
 def check(condition, message):
     if not condition:
         raise AssertionError(message)
+
+
+def read(path, encoding=None):
+    with open(path, encoding=encoding) as f:
+        return f.read()
+
+
+def write(path, text, encoding=None):
+    with open(path, "w", encoding=encoding) as f:
+        f.write(text)
+
+
+def run_main(main):
+    """Runs main on the command line's arguments; a failed check prints FAIL
+    and exits with status 1."""
+    try:
+        main(*sys.argv[1:])
+    except AssertionError as e:
+        print(f"FAIL: {e}", file=sys.stderr)
+        sys.exit(1)
