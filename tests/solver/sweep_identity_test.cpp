@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -137,10 +138,9 @@ void expectSameSweeps(Inputs& ref, int sweeps, const std::string& what, float er
 void expectSameSweeps(const Scene& s, int sweeps, float errStart = -1.0e10f) {
   static Inputs ref(s);
   ref.set(s);
-  const std::string what = std::to_string(s.nx) + "x" + std::to_string(s.ny) + "x" + std::to_string(s.nz) +
-                           " mask " + std::to_string(int(s.mask)) + " alpha " + std::to_string(s.alpha) +
-                           " dt " + std::to_string(s.dtstep);
-  expectSameSweeps(ref, sweeps, what, errStart);
+  std::ostringstream what;
+  what << s.nx << "x" << s.ny << "x" << s.nz << " mask " << int(s.mask) << " alpha " << s.alpha << " dt " << s.dtstep;
+  expectSameSweeps(ref, sweeps, what.str(), errStart);
 }
 
 TEST(SweepIdentity, SmallGridsOddAndEvenExtentsAndMasks) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sstream>
 
 namespace ph::test {
@@ -55,14 +57,10 @@ ProjectFile closedBlock(const std::string& sig, const std::string& heat) {
 }
 
 std::string TestRun::terminal() {
-  std::FILE* f = term.get();
-  std::fflush(f);
-  const long end = std::ftell(f);
-  std::string all(std::size_t(end - seen), '\0');
-  std::fseek(f, seen, SEEK_SET);
-  all.resize(std::fread(all.data(), 1, all.size(), f));
-  std::fseek(f, end, SEEK_SET);
-  seen = end;
+  std::fflush(term.get());
+  std::string all(std::size_t(std::ftell(term.get()) - seen), '\0');
+  all.resize(std::size_t(pread(fileno(term.get()), all.data(), all.size(), seen)));
+  seen += long(all.size());
   return all;
 }
 
