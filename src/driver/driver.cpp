@@ -45,6 +45,27 @@ void readSeriesPoints(Run& run, SeriesPoints& points) {
   run.free(kLog, indices);
 }
 
+// The flag is deleted and the log emptied before anything is read: neither
+// may name the project file, series.pr or each other, or the run would
+// destroy its own input.
+static void refuseClashingNames(Run& run, const std::string& project, const std::string& log,
+                                const std::string& flag) {
+  namespace fs = std::filesystem;
+  auto same = [](const std::string& a, const std::string& b) {
+    if (a.empty() || b.empty()) return false;
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec)) return true;
+    return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
+  };
+  const std::pair<std::string, std::string> inputs[] = {{project, "the project file"},
+                                                        {"series.pr", "series.pr"}};
+  for (const auto& [name, role] : inputs) {
+    if (same(log, name)) run.reject("Problem: the log file '" + log + "' would replace " + role);
+    if (same(flag, name)) run.reject("Problem: the flag file '" + flag + "' would replace " + role);
+  }
+  if (same(flag, log)) run.reject("Problem: the flag file and the log file have the same name '" + log + "'");
+}
+
 static void runSequence(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
   auto state = std::make_unique<ModelState>();
   SeriesPoints points;
@@ -57,6 +78,7 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   const std::string logname = trim(run, argument(1), 8);
   const std::string flagname = trim(run, argument(2), 12);
   run.free(kTerminal, {state->infile, "\n", logname});
+  refuseClashingNames(run, rtrimmed(state->infile), rtrimmed(logname), rtrimmed(flagname));
 
   // A flag left by an earlier run goes first, so a run that fails leaves none.
   const std::string flagFile = rtrimmed(flagname);

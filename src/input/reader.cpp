@@ -129,7 +129,11 @@ void readBoundaries(Run& run, ModelState& s) {
     if (points > 0) {
       readPairs(run, points, &s.bcser[b][1][1], &s.bcser[b][1][2], 3,
                 "the series of boundary " + std::to_string(b));
-      for (int p = 1; p <= points; ++p) s.bcser[b][p][1] *= 3600.0f;
+      for (int p = 1; p <= points; ++p) {
+        s.bcser[b][p][1] *= 3600.0f;
+        checkFinite(run, "the time of point " + std::to_string(p) + " of boundary " + std::to_string(b) +
+                             ", in seconds,", s.bcser[b][p][1]);
+      }
     }
     std::vector<FmtValue> rec{s.bcp[b][1], s.bcp[b][2]};
     for (int p = 1; p <= points; ++p) {
@@ -169,6 +173,9 @@ void reader(Run& run, ModelState& s) {
   s.dt = s.dt * 3600.0f;
   s.start = s.start * 3600.0f;
   s.endtime = s.endtime * 3600.0f;
+  checkFinite(run, "dt in [times], in seconds,", s.dt);
+  checkFinite(run, "start in [times], in seconds,", s.start);
+  checkFinite(run, "endtime in [times], in seconds,", s.endtime);
 
   fndstrg(run, kProject, "[parameters]", 0);
   s.nx = getint(run, kProject, "nx=");
@@ -221,7 +228,10 @@ void reader(Run& run, ModelState& s) {
       if (!(s.rtab[i][1] > s.rtab[i - 1][1]))
         run.reject("Problem: the times of the rate table must increase (row " + std::to_string(i) +
                    ")");
-    for (int i = 1; i <= s.nrate; ++i) s.rtab[i][1] *= 3600.0f;
+    for (int i = 1; i <= s.nrate; ++i) {
+      s.rtab[i][1] *= 3600.0f;
+      checkFinite(run, "the time of rate table row " + std::to_string(i) + ", in seconds,", s.rtab[i][1]);
+    }
   }
 
   readBoundaries(run, s);

@@ -54,6 +54,23 @@ TEST(Driver, FinishedRunWritesFlagAndCutsNames) {
   EXPECT_NE(o.out.find(" back from reader()"), std::string::npos);
 }
 
+TEST(Driver, NamesThatWouldDestroyTheInputAreRefused) {
+  TempDir dir;
+  const std::string project = ProjectFile().text();
+  dir.write("p.prj", project);
+  dir.write("series.pr", "0\n");
+  const std::vector<std::vector<std::string>> clashes{
+      {"p.prj", "p.prj", "done.flg"}, {"p.prj", "run.log", "./p.prj"},
+      {"p.prj", "run.log", "series.pr"}, {"p.prj", "same", "same"}};
+  for (const auto& args : clashes) {
+    const Outcome o = runProgram(dir, args);
+    EXPECT_EQ(o.status, 1) << args[1] << " " << args[2];
+    EXPECT_NE(o.out.find("Problem: the "), std::string::npos) << o.out;
+    EXPECT_EQ(dir.read("p.prj"), project);
+    EXPECT_EQ(dir.read("series.pr"), "0\n");
+  }
+}
+
 TEST(Driver, SeriesPointsAreLogged) {
   ProjectFile p;
   p.nx = p.ny = "30";

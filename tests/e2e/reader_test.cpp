@@ -15,6 +15,12 @@ ProjectFile smallProject() {
   return p;
 }
 
+void rateTable(ProjectFile& p, std::initializer_list<const char*> rows) {
+  p.seriesFlag = "True";
+  p.ratePoints = std::to_string(rows.size());
+  for (const char* r : rows) p.rateRows.emplace_back(r);
+}
+
 std::size_t indexOf(const std::vector<std::string>& lines, const std::string& line) {
   return static_cast<std::size_t>(std::find(lines.begin(), lines.end(), line) - lines.begin());
 }
@@ -78,17 +84,16 @@ TEST(Reader, RejectsWithTheReasonOnTerminalAndLog) {
   // these are the rejections that table does not hold.
   const Case cases[] = {
       {"rate times not increasing",
-       [](ProjectFile& p) {
-         p.seriesFlag = "True";
-         p.ratePoints = "3";
-         p.rateRows = {"0 1", "5 2", "5 1"};
-       },
+       [](ProjectFile& p) { rateTable(p, {"0 1", "5 2", "5 1"}); },
        "Problem: the times of the rate table must increase (row 3)"},
+      {"rate time beyond the clock",
+       [](ProjectFile& p) { rateTable(p, {"0 1", "1e36 1"}); },
+       "Problem: the time of rate table row 2, in seconds, is not a finite number"},
       {"layer naming no section", [](ProjectFile& p) { p.laysec = {"1", "1", "0", "1", "1"}; },
        "Problem: cell (1,1,3) has material 0"},
       {"infinite placement", [](ProjectFile& p) { p.placement = "-inf"; },
        "Problem: the value of ment= at line"},
-      {"zero cell size", [](ProjectFile& p) { p.dy = "0"; },
+      {"zero cell size", [](ProjectFile& p) { p.dy = "0.0"; },
        "Problem: the cell sizes dx=, dy=, dz= must be above 0"},
   };
   for (const auto& c : cases) {

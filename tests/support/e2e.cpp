@@ -72,17 +72,6 @@ static std::vector<char*> argv(const std::string& binary, const std::vector<std:
   return v;
 }
 
-static std::string slurp(int fd) {
-  std::string all;
-  char buf[4096];
-  for (;;) {
-    const ssize_t n = read(fd, buf, sizeof buf);
-    if (n <= 0) break;
-    all.append(buf, static_cast<std::size_t>(n));
-  }
-  return all;
-}
-
 static int statusOf(int raw) {
   if (WIFEXITED(raw)) return WEXITSTATUS(raw);
   if (WIFSIGNALED(raw)) return 128 + WTERMSIG(raw);
@@ -195,7 +184,7 @@ std::string ProjectFile::text() const {
   }
   f << "[Sectiongeometry]\n";
   if (sections.empty()) {
-    f << "[section]\n" << std::atoi(nx.c_str()) * std::atoi(ny.c_str()) << "*1\n";
+    f << "[section]\n" << std::atoll(nx.c_str()) * std::atoll(ny.c_str()) << "*1\n";
   } else {
     for (const auto& s : sections) f << "[section]\n" << s << "\n";
   }
