@@ -16,8 +16,8 @@ PYTHON = "/usr/bin/python3"
 
 def load_plot():
     loader = importlib.machinery.SourceFileLoader("pourheat_plot", PLOT)
-    spec = importlib.util.spec_from_loader("pourheat_plot", loader)
-    module = importlib.util.module_from_spec(spec)
+    found = importlib.util.spec_from_loader("pourheat_plot", loader)
+    module = importlib.util.module_from_spec(found)
     loader.exec_module(module)
     return module
 
