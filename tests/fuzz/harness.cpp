@@ -272,6 +272,19 @@ bool writesOutsideWorkDir(std::string_view project) {
   return false;
 }
 
+void startTarget(int* argc, char*** argv) {
+  absoluteArguments(argc, argv);
+  enterWorkDir();
+}
+
+int finishInput(const Result& r) {
+  if (!r.problem.empty()) {
+    std::fprintf(stderr, "pourheat fuzz: %s\n", r.problem.c_str());
+    std::abort();
+  }
+  return 0;
+}
+
 Result runProject(std::string_view bytes) {
   if (writesOutsideWorkDir(bytes) || tooSlow(bytes)) {
     Result skipped;

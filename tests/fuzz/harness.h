@@ -31,6 +31,12 @@ void enterWorkDir();
 // same places from the working directory.
 void absoluteArguments(int* argc, char*** argv);
 
+// What both fuzz targets do: start up (absolute arguments, then the working
+// directory), and end an input by aborting, with the problem on the error
+// stream, when its run broke a promise.
+void startTarget(int* argc, char*** argv);
+int finishInput(const Result& r);
+
 // The input as the project file; no series.pr.
 Result runProject(std::string_view bytes);
 // The input as series.pr beside a small valid project file.
