@@ -9,7 +9,7 @@
 #include "hydration/model.h"
 #include "input/keyword.h"
 #include "input/reader.h"
-#include "solver/forward.h"
+#include "driver/forward.h"
 
 namespace ph {
 
@@ -137,6 +137,19 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   run.files.close(kScratch);
 }
 
+// The end of a stopped or failed run: its report, if any, on the error
+// stream, and every file closed without leaving a partial one.
+static int endRun(Run& run, const RunEnd& end) {
+  std::fflush(run.terminal);
+  if (!end.report.empty()) {
+    std::fputs(end.report.c_str(), run.errors);
+    std::fputc('\n', run.errors);
+    std::fflush(run.errors);
+  }
+  run.files.abandonAll();
+  return end.status;
+}
+
 int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
   resetWorkspc();
   try {
@@ -144,20 +157,12 @@ int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions&
     std::fflush(run.terminal);
     return kExitFinished;
   } catch (const RunEnd& end) {
-    std::fflush(run.terminal);
-    if (!end.report.empty()) {
-      std::fputs(end.report.c_str(), run.errors);
-      std::fputc('\n', run.errors);
-      std::fflush(run.errors);
-    }
-    run.files.abandonAll();
-    return end.status;
+    return endRun(run, end);
+  } catch (const FileFailure& failure) {
+    return endRun(run, RunEnd(kExitFileFailure, failure.what()));
   } catch (const std::exception& e) {
     // Nothing should get here; if it does, the run still ends cleanly.
-    std::fflush(run.terminal);
-    std::fprintf(run.errors, "pourheat: internal error: %s\n", e.what());
-    run.files.abandonAll();
-    return kExitFileFailure;
+    return endRun(run, RunEnd(kExitFileFailure, std::string("pourheat: internal error: ") + e.what()));
   }
 }
 

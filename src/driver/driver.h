@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "driver/model_state.h"
-#include "driver/run.h"
-#include "solver/forward.h"
+#include "model/model_state.h"
+#include "model/run.h"
+#include "driver/forward.h"
 
 namespace ph {
 

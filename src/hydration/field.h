@@ -2,8 +2,8 @@
 // from one step to the next.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 
 namespace ph {
 

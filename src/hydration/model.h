@@ -2,8 +2,8 @@
 // concrete temperature, and two closed-form hydration curves.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 
 namespace ph {
 

@@ -3,8 +3,8 @@
 // cut to end on the table times.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 
 namespace ph {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "driver/run.h"
+#include "model/run.h"
 
 namespace ph {
 

@@ -1,7 +1,7 @@
 // Layouts of the input deck's log records.
 #pragma once
 
-#include "output/layout.h"
+#include "record/layout.h"
 
 namespace ph {
 

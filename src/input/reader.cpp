@@ -7,7 +7,7 @@
 
 #include "input/keyword.h"
 #include "input/layouts.h"
-#include "solver/stats.h"
+#include "model/stats.h"
 
 namespace ph {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 
 namespace ph {
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "solver/stats.h"
+#include "model/stats.h"
 
 namespace ph {
 

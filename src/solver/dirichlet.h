@@ -3,8 +3,8 @@
 // outside the section outline.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 #include "solver/mirror.h"
 
 namespace ph {

@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "driver/model_state.h"
+#include "model/model_state.h"
 
 namespace ph {
 

@@ -38,7 +38,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/model_state.h"
+#include "model/model_state.h"
 
 namespace ph {
 

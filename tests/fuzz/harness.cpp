@@ -11,7 +11,7 @@
 
 #include "driver/driver.h"
 #include "input/keyword.h"
-#include "output/freeform.h"
+#include "record/freeform.h"
 
 namespace ph::fuzz {
 

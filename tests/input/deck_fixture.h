@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "driver/run.h"
+#include "model/run.h"
 #include "support/e2e.h"
 
 namespace ph::test {

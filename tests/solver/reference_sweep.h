@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "driver/model_state.h"
+#include "model/model_state.h"
 #include "solver/sweep.h"
 
 namespace ph::reference {

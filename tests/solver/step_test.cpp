@@ -1,11 +1,10 @@
 // One relaxation sweep and the step iteration around it, checked against
-// the cell equation worked out by hand, and the quarter-hour step rounding.
+// the cell equation worked out by hand.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "solver/converge.h"
-#include "solver/forward.h"
 #include "solver/sweep.h"
 #include "support/readers.h"
 
@@ -107,14 +106,6 @@ TEST(Converge, RelaxationScheduleOfTwelveSweeps) {
   for (int n = 1; n <= 12; ++n) EXPECT_EQ(relaxFactor(n), want[n - 1]) << "sweep " << n;
 }
 
-TEST(Forward, QuarterHourRounding) {
-  EXPECT_EQ(roundDt(1350.0f), 1800.0f);  // 1.5 + 0.51 truncates to 2
-  EXPECT_EQ(roundDt(1305.0f), 900.0f);   // 1.45 + 0.51 truncates to 1
-  EXPECT_EQ(roundDt(900.0f), 900.0f);
-  EXPECT_EQ(roundDtmax(3600.0f), 4500.0f);  // an exact multiple still moves up
-  EXPECT_EQ(roundDtmax(3601.0f), 4500.0f);
-  EXPECT_EQ(roundDtmax(10.0f), 900.0f);
-}
 
 }  // namespace
 }  // namespace ph

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "driver/run.h"
+#include "model/run.h"
 #include "support/e2e.h"
 
 namespace ph::test {

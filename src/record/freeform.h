@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "output/values.h"
+#include "record/values.h"
 
 namespace ph {
 

@@ -1,4 +1,4 @@
-#include "solver/forward.h"
+#include "driver/forward.h"
 
 #include <cmath>
 #include <string>
@@ -8,11 +8,11 @@
 #include "hydration/ratetable.h"
 #include "input/keyword.h"
 #include "input/layouts.h"
-#include "output/results.h"
+#include "results/results.h"
 #include "solver/converge.h"
 #include "solver/dirichlet.h"
 #include "solver/mirror.h"
-#include "solver/stats.h"
+#include "model/stats.h"
 
 namespace ph {
 

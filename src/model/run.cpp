@@ -1,4 +1,4 @@
-#include "driver/run.h"
+#include "model/run.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 #include <iostream>
 #include <memory>
 
-#include "output/freeform.h"
+#include "record/freeform.h"
 
 namespace ph {
 

@@ -3,9 +3,9 @@
 // degrees Celsius.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
-#include "solver/stats.h"
+#include "model/model_state.h"
+#include "model/run.h"
+#include "model/stats.h"
 
 namespace ph {
 

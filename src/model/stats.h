@@ -4,7 +4,7 @@
 // rounding.
 #pragma once
 
-#include "driver/model_state.h"
+#include "model/model_state.h"
 
 namespace ph {
 

@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "driver/model_state.h"
+#include "model/model_state.h"
 #include "solver/sweep.h"
 
 namespace ph::bench {

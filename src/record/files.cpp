@@ -1,12 +1,10 @@
-#include "output/files.h"
+#include "record/files.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-#include "driver/run.h"
 
 namespace ph {
 
@@ -21,7 +19,7 @@ void FileTable::fail(int unit, const std::string& what) const {
   auto it = units_.find(unit);
   if (it != units_.end() && !it->second.name.empty())
     report += ", file '" + it->second.name + "'";
-  throw RunEnd(kExitFileFailure, report);
+  throw FileFailure(report);
 }
 
 FileTable::Unit& FileTable::get(int unit) {

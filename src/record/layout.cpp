@@ -1,9 +1,9 @@
-#include "output/layout.h"
+#include "record/layout.h"
 
 #include <cctype>
 #include <stdexcept>
 
-#include "output/numfmt.h"
+#include "record/numfmt.h"
 
 namespace ph {
 namespace {

@@ -2,8 +2,8 @@
 // from the start time to the end time, and the run summary.
 #pragma once
 
-#include "driver/model_state.h"
-#include "driver/run.h"
+#include "model/model_state.h"
+#include "model/run.h"
 
 namespace ph {
 

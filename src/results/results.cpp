@@ -1,4 +1,4 @@
-#include "output/results.h"
+#include "results/results.h"
 
 #include <algorithm>
 

@@ -2,19 +2,26 @@
 // A file is read (its lines are loaded when first read) or written (lines go
 // straight to disk); a scratch file lives in memory and disappears when
 // closed; file number 6 is the terminal. Failures of the file layer throw
-// RunEnd with status 2 and a report naming the failure, number and file.
+// FileFailure, whose report names the failure, the number and the file.
 #pragma once
 
 #include <cstdio>
 #include <map>
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "output/freeform.h"
+#include "record/freeform.h"
 
 namespace ph {
+
+// A failure of the file layer: a missing file, a read error, an unexpected
+// end of file or a write that did not reach the disk.
+struct FileFailure : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
 
 class FileTable {
  public:
@@ -56,7 +63,7 @@ class FileTable {
   // The same, but End and Bad are file-layer failures.
   void readFreeOrFail(int unit, std::span<const ReadTarget> targets);
 
-  // A file-layer failure on a unit: throws RunEnd(2).
+  // A file-layer failure on a unit: throws FileFailure.
   [[noreturn]] void fail(int unit, const std::string& what) const;
 
  private:

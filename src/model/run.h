@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "output/files.h"
-#include "output/layout.h"
-#include "output/values.h"
+#include "record/files.h"
+#include "record/layout.h"
+#include "record/values.h"
 
 namespace ph {
 

@@ -1,4 +1,4 @@
-#include "output/freeform.h"
+#include "record/freeform.h"
 
 #include <gtest/gtest.h>
 

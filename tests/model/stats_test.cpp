@@ -1,7 +1,7 @@
 // Field statistics: mean over N, both spreads over N - 1.
 #include <gtest/gtest.h>
 
-#include "solver/stats.h"
+#include "model/stats.h"
 
 namespace ph {
 namespace {

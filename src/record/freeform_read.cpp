@@ -2,7 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "output/freeform.h"
+#include "record/freeform.h"
 
 namespace ph {
 namespace {

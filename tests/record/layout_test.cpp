@@ -1,4 +1,4 @@
-#include "output/layout.h"
+#include "record/layout.h"
 
 #include <gtest/gtest.h>
 

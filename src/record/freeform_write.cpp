@@ -1,7 +1,7 @@
 #include <string>
 
-#include "output/freeform.h"
-#include "output/numfmt.h"
+#include "record/freeform.h"
+#include "record/numfmt.h"
 
 namespace ph {
 namespace {

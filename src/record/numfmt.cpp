@@ -1,4 +1,4 @@
-#include "output/numfmt.h"
+#include "record/numfmt.h"
 
 #include <cmath>
 #include <cstdint>

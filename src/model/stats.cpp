@@ -1,4 +1,4 @@
-#include "solver/stats.h"
+#include "model/stats.h"
 
 #include <cmath>
 
