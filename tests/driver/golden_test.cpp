@@ -1,0 +1,99 @@
+// Golden projects: each folder of tests/golden holds the input files of a run
+// and, in expected/, every file the run must leave behind, byte for byte, with
+// its terminal (stdout), error stream (stderr) and exit status (status). The
+// run's arguments are in `args`, one a line (default: project.prj run.log
+// done.flg). NOTES.md says how the figures were checked by hand. The log's
+// date line is masked. POURHEAT_GOLDEN_UPDATE=1 rewrites expected/ from the
+// program's output, for a deliberate change that is then read as a diff.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "support/e2e.h"
+
+namespace ph::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const fs::path kGolden = fs::path(POURHEAT_SOURCE_DIR) / "tests" / "golden";
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string maskDate(const std::string& text) {
+  static const std::regex date(R"(\n [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] \d\d:\d\d:\d\d \d{4}\n)");
+  return std::regex_replace(text, date, "\n <date>\n");
+}
+
+std::vector<std::string> cases() {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(kGolden))
+    if (e.is_directory()) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Golden : public testing::TestWithParam<std::string> {};
+
+TEST_P(Golden, EveryFileAsExpected) {
+  const fs::path src = kGolden / GetParam();
+  TempDir dir;
+  std::vector<std::string> args = standardArgs();
+  std::set<std::string> inputs;
+  for (const auto& e : fs::directory_iterator(src)) {
+    const std::string name = e.path().filename().string();
+    if (name == "expected" || name == "NOTES.md") continue;
+    if (name == "args") {
+      args = splitLines(readFile(e.path()));
+      continue;
+    }
+    fs::copy(e.path(), dir.path() / name);
+    inputs.insert(name);
+  }
+  const Outcome run = runProgram(dir, args);
+  std::map<std::string, std::string> produced{
+      {"stdout", run.out}, {"stderr", run.err}, {"status", std::to_string(run.status) + "\n"}};
+  for (const auto& e : fs::directory_iterator(dir.path())) {
+    const std::string name = e.path().filename().string();
+    if (!inputs.count(name)) produced[name] = readFile(e.path());
+  }
+  for (auto& [name, text] : produced) text = maskDate(text);
+
+  const fs::path expected = src / "expected";
+  if (std::getenv("POURHEAT_GOLDEN_UPDATE")) {
+    fs::remove_all(expected);
+    fs::create_directories(expected);
+    for (const auto& [name, text] : produced) std::ofstream(expected / name, std::ios::binary) << text;
+    return;
+  }
+  std::set<std::string> wanted;
+  for (const auto& e : fs::directory_iterator(expected)) wanted.insert(e.path().filename().string());
+  for (const auto& [name, text] : produced) {
+    EXPECT_TRUE(wanted.count(name)) << GetParam() << ": the run left an unexpected file " << name;
+    if (wanted.count(name)) {
+      EXPECT_EQ(text, readFile(expected / name)) << GetParam() << ": " << name;
+    }
+  }
+  for (const auto& name : wanted)
+    EXPECT_TRUE(produced.count(name)) << GetParam() << ": the run did not leave " << name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Projects, Golden, testing::ValuesIn(cases()),
+                         [](const auto& info) {
+                           std::string id = info.param;
+                           for (char& c : id)
+                             if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                           return id;
+                         });
+
+}  // namespace
+}  // namespace ph::test
