@@ -10,6 +10,7 @@
 #include "input/keyword.h"
 #include "input/reader.h"
 #include "driver/forward.h"
+#include "results/concrete.h"
 
 namespace ph {
 
@@ -115,7 +116,8 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   const std::string outFile = rtrimmed(state->outfile);
   const std::pair<std::string, std::string> others[] = {
       {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
-      {points.ipts > 0 ? "Center.out" : "", "Center.out"}};
+      {points.ipts > 0 ? "Center.out" : "", "Center.out"},
+      {"concrete.csv", "concrete.csv"}};
   for (const auto& [name, role] : others)
     if (!name.empty() && std::filesystem::path(outFile).lexically_normal() ==
                              std::filesystem::path(name).lexically_normal())
@@ -124,12 +126,21 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
 
   run.files.openWrite(kTmax, "TMAX.OUT");
   if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");
+  run.files.openWrite(kConcrete, "concrete.csv");
+  writeConcreteHeader(run);
 
-  forward(run, *state, points, options.counters, options.maxSteps);
+  const ConcreteRecord concrete = forward(run, *state, points, options.counters, options.maxSteps);
 
-  // Every result file is complete on disk before the flag says so.
+  // Every result file is complete on disk before the flag says so, and
+  // before the summary names it.
   run.files.close(kTmax);
   run.files.close(kCenter);
+  run.files.close(kConcrete);
+  std::vector<std::string> written{"TMAX.OUT"};
+  if (points.ipts > 0) written.push_back("Center.out");
+  written.push_back("concrete.csv");
+  written.push_back(outFile);
+  writeConcreteSummary(run, concrete, written);
   run.files.close(kLog);
   run.files.openWrite(kFlag, flagFile, true);
   run.free(kFlag, {"Finished"});

@@ -8,6 +8,7 @@
 #include "hydration/ratetable.h"
 #include "input/keyword.h"
 #include "input/layouts.h"
+#include "results/concrete.h"
 #include "results/results.h"
 #include "solver/converge.h"
 #include "solver/dirichlet.h"
@@ -61,8 +62,8 @@ const Layout& endLayout() {
 
 }  // namespace
 
-void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
-             long long maxSteps) {
+ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
+                       long long maxSteps) {
   const int nx = s.nx, ny = s.ny, nz = s.nz;
   checkMirrorFaces(run, s);
   checkSeriesPoints(run, s, pts);
@@ -134,6 +135,7 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
 
   float time = s.start;
   float err = 0.0f;
+  ConcreteRecord concrete;
   if (s.endtime <= s.start) {
     run.pause(" starttime is later than endtime");
     // No step is computed: the end line shows the start time, no step and
@@ -219,6 +221,9 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
       writeTmaxLine(run, time, st, s.hnew[centre]);
       if (pts.ipts > 0) writeCenterLine(run, time, pts, s.hnew);
 
+      // The concrete's own figures: one pass over the field, one line of concrete.csv.
+      writeConcreteLine(run, time, concreteFigures(nx, ny, nz, s.imat, s.prod, s.bound, s.hnew), concrete);
+
       dtstep = 4.0f * dtstep;
       // The cap holds while less than a third of the heat is out; with no
       // heat at all there is nothing to wait for.
@@ -243,6 +248,7 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
   run.free(kLog, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
   writeFinalField(run, rtrimmed(s.outfile), nx, ny, nz, s.hnew);
   run.put(kLog, textLayout(), {"leaving forward, closed " + s.outfile});
+  return concrete;
 }
 
 }  // namespace ph

@@ -4,6 +4,7 @@
 
 #include "model/model_state.h"
 #include "model/run.h"
+#include "results/concrete.h"
 
 namespace ph {
 
@@ -19,8 +20,9 @@ struct ForwardStats {
 };
 
 // With maxSteps above 0 the step loop ends after that many computed steps,
-// as if the end time had come (for tools that run bounded runs).
-void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr,
-             long long maxSteps = 0);
+// as if the end time had come (for tools that run bounded runs). Returns the
+// concrete's peak and largest difference, for the run's summary.
+ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr,
+                       long long maxSteps = 0);
 
 }  // namespace ph

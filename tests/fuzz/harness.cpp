@@ -58,7 +58,7 @@ std::string check(int status) {
   if (status != 0 && flag) return "stopped run (status " + std::to_string(status) + ") left a flag file";
   if (status == 0) {
     // A finished run's history and log are its own: one 43-column line per
-    // step, and the log ends where forward leaves.
+    // step, and the log ends where forward leaves, then the summary.
     if (!fs::is_regular_file("TMAX.OUT")) return "finished run without TMAX.OUT";
     const std::string tmax = readAll("TMAX.OUT");
     for (std::size_t at = 0; at < tmax.size();) {
@@ -67,7 +67,9 @@ std::string check(int status) {
       at = end + 1;
     }
     std::string log = readAll("run.log");
-    while (!log.empty() && log.back() == '\n') log.pop_back();
+    const std::size_t summary = log.rfind("\n Summary");
+    if (summary == std::string::npos) return "the log of a finished run has no summary";
+    log.resize(summary);
     if (log.compare(log.rfind('\n') + 1, 24, "leaving forward, closed ") != 0)
       return "the log of a finished run does not end after forward";
   }

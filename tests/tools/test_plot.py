@@ -38,10 +38,17 @@ def readers(plot, work):
     p = plot.read_project(os.path.join(SOURCE, "docs", "examples", "block", "block.prj"))
     check(p == {"nx": 8, "ny": 8, "nz": 10, "dx": 0.2, "dy": 0.2, "dz": 0.2, "output": "block.out"},
           f"project {p}")
-    # Limits: Celsius by default, a difference converts by 1.8 alone.
+    # Limits carry their unit (a bare number is refused); a difference
+    # converts by 1.8 alone.
     t = plot.parse_temperature
-    check([t("70"), t("70C"), t("158F"), t("-40"), t("20", True), t("36F", True)]
-          == [158.0, 158.0, 158.0, -40.0, 36.0, 36.0], "temperature limits")
+    check([t("70C"), t("158F"), t("-40 C"), t("20C", True), t("36F", True)]
+          == [158.0, 158.0, -40.0, 36.0, 36.0], "temperature limits")
+    for bare in ("70", "-40"):
+        try:
+            t(bare)
+            check(False, f"the bare limit {bare} was taken")
+        except plot.argparse.ArgumentTypeError:
+            pass
 
 
 def image_checks(path, width, height):
@@ -83,7 +90,7 @@ def pictures(plot, program, work):
     project = stage(f"{SOURCE}/docs/examples/block/block.prj", run)
     check(run_program(program, project, run).returncode == 0, "block did not finish")
     out = os.path.join(work, "block-pictures")
-    plot_run(run, "-o", out, "--format", "svg", "--max-limit", "35", "--diff", "2,2,6", "3",
+    plot_run(run, "-o", out, "--format", "svg", "--max-limit", "35C", "--diff", "2,2,6", "3",
              "--diff-limit", "36F", "--layer", "6")
     names = ["tmax.svg", "monitors.svg", "difference.svg", "field-k06.svg"]
     check(sorted(os.listdir(out)) == sorted(names), f"pictures {os.listdir(out)}")

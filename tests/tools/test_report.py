@@ -1,0 +1,109 @@
+"""pourheat-report and the batch's table: the verdict lines and exit statuses
+on hand-made runs (data/report/cases.txt), the page of the bundled footing in
+headless Chromium (every picture drawn, no error, nothing fetched, the verdict
+the data gives), and a batch of three runs, one failing, with a limit.
+
+usage: test_report.py PROGRAM WORKDIR
+"""
+
+import csv
+import os
+import re
+import shlex
+import shutil
+import subprocess
+import tempfile
+
+from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, stage, write
+
+REPORT = os.path.join(SOURCE, "tools", "pourheat-report")
+DATA = os.path.join(SOURCE, "tests", "tools", "data", "report")
+
+# Injected into a copy of the page: counts errors from the start, and after
+# the load writes what was drawn and fetched into the page.
+CATCH = "<script>window.errs=0;addEventListener('error',()=>window.errs++,true);</script>"
+CHECKER = """<script>addEventListener('load',()=>{const all=[...document.images];
+const drawn=all.filter(i=>i.complete&&i.naturalWidth>0).length;
+const p=document.createElement('pre');p.id='checked';
+p.textContent=`pictures ${drawn} of ${all.length}, fetched ${performance.getEntriesByType('resource').length}, errors ${window.errs}`;
+document.body.appendChild(p);});</script>"""
+
+
+def report(cwd, *args):
+    return subprocess.run([PYTHON, REPORT, *args], cwd=cwd, capture_output=True, text=True)
+
+
+def cases(work):
+    runs = os.path.join(work, "cases")
+    shutil.copytree(DATA, runs)
+    for line in read(f"{DATA}/cases.txt").splitlines():
+        if not line.strip() or line.startswith("#"):
+            continue
+        status, expected, *args = shlex.split(line)
+        if os.path.exists(f"{runs}/report.html"):
+            os.remove(f"{runs}/report.html")
+        r = report(runs, "-o", "report.html", *args)
+        got = r.stdout if status != "2" else r.stderr.splitlines()[-1] + "\n"
+        check(r.returncode == int(status) and got == read(f"{DATA}/expected/{expected}"),
+              f"{line}: status {r.returncode}\n{r.stdout}{r.stderr}")
+        check(os.path.exists(f"{runs}/report.html") == (status != "2"), f"{line}: report.html")
+
+
+def chromium(*args):
+    browser = shutil.which("chromium")
+    check(browser, "no chromium to show the page: apt-get install chromium")
+    with tempfile.TemporaryDirectory() as profile:
+        return subprocess.run([browser, "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                               "--no-first-run", "--disable-background-networking", "--disable-component-update",
+                               "--disable-sync", f"--user-data-dir={profile}", *args],
+                              capture_output=True, text=True, timeout=120).stdout
+
+
+def page(program, work):
+    run = os.path.join(work, "footing")
+    check(run_program(program, stage(f"{SOURCE}/examples/footing/footing.prj", run), run).returncode == 0,
+          "the footing did not finish")
+    r = report(run, ".", "--max-temp", "70C")
+    with open(f"{run}/concrete.csv") as f:
+        rows = list(csv.DictReader(f))
+    hot = max(float(row["max_C"]) for row in rows) > 70
+    wide = max(float(row["diff_C"]) for row in rows) > 35 / 1.8
+    expected = "FAIL" if hot or wide else "PASS"
+    check(r.returncode == (1 if expected == "FAIL" else 0) and f"verdict: {expected}" in r.stdout,
+          f"footing: status {r.returncode}\n{r.stdout}{r.stderr}")
+    text = read(f"{run}/report.html", "utf-8")
+    check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
+    write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),
+          "utf-8")
+    dom = chromium("--virtual-time-budget=10000", "--dump-dom", f"file://{run}/shown.html")
+    seen = re.search(r'<pre id="checked">(.*?)</pre>', dom)
+    check(seen and seen.group(1) == "pictures 3 of 3, fetched 0, errors 0", f"in the browser: {seen and seen.group(1)}")
+    shown = re.search(r'id="verdict">(\w+)<', dom)
+    check(shown and shown.group(1) == expected, f"the page says {shown and shown.group(1)}, the data {expected}")
+
+
+def batch(program, work):
+    d = fresh_dir(os.path.join(work, "batch"))
+    mixes = read(f"{SOURCE}/tests/golden/concrete-mixes/project.prj")
+    write(f"{d}/mixes.prj", mixes)
+    write(f"{d}/hot.prj", mixes.replace("placement=20.0", "placement=30.0"))
+    write(f"{d}/broken.prj", mixes.replace("\nDDDDDN\n", "\n\n"))  # blank face codes: a pause
+    r = subprocess.run([PYTHON, BATCH, "--program", program, "-o", "runs", "--max-temp", "30C",
+                        "mixes.prj", "hot.prj", "broken.prj"], cwd=d, capture_output=True, text=True,
+                       stdin=subprocess.DEVNULL, timeout=300)
+    check(r.returncode == 1 and read(f"{d}/runs/runs.csv") == read(f"{DATA}/runs.csv"),
+          f"batch: status {r.returncode}\n{r.stdout}{r.stderr}")
+    line = "finished exit 0   mixes   peak 29.9 C (85.8 F) at 6 h, largest difference 6.9 C (12.4 F) at 6 h, PASS"
+    check(line in r.stdout.splitlines() and "FAILED   exit 1   broken" in r.stdout.splitlines(), r.stdout)
+
+
+def main(program, work):
+    fresh_dir(work)
+    cases(work)
+    page(program, work)
+    batch(program, work)
+    print("pourheat-report: verdicts, statuses, the page in a browser and the batch table checked")
+
+
+if __name__ == "__main__":
+    run_main(main)
