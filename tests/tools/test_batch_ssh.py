@@ -30,7 +30,8 @@ def start_sshd(work, home):
     write(f"{work}/known_hosts", f"[127.0.0.1]:{port} {read(f'{work}/host.pub')}")
     write(f"{work}/ssh_config", f"Host node1\n HostName 127.0.0.1\n Port {port}\n BatchMode yes\n"
           f" User {pwd.getpwuid(os.getuid()).pw_name}\n IdentityFile {work}/user\n IdentitiesOnly yes\n"
-          f" UserKnownHostsFile {work}/known_hosts\n StrictHostKeyChecking yes\n")
+          f" UserKnownHostsFile {work}/known_hosts\n StrictHostKeyChecking yes\n"
+          f" ControlMaster auto\n ControlPath /tmp/pourheat-ssh-{os.getpid()}\n ControlPersist 60\n")  # one login
     if os.geteuid() == 0:
         os.makedirs("/run/sshd", exist_ok=True)  # sshd's privilege separation directory
     with open(f"{work}/sshd.log", "w") as log:
@@ -64,6 +65,7 @@ def main(program, work):
                            capture_output=True, text=True, timeout=120)
         elapsed = time.monotonic() - start
     finally:
+        subprocess.run(["ssh", "-F", f"{work}/ssh_config", "-O", "exit", "node1"], capture_output=True)
         sshd.terminate()
         sshd.wait(10)
     lines, runs = r.stdout.splitlines(), f"{work}/runs"
