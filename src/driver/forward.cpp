@@ -13,6 +13,7 @@
 #include "solver/converge.h"
 #include "solver/dirichlet.h"
 #include "solver/mirror.h"
+#include "model/single_math.h"
 #include "model/stats.h"
 
 namespace ph {
@@ -117,7 +118,7 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
   const float D = std::fabs(SIG_val / a_val);
   const float half = static_cast<float>(nz) * static_cast<float>(nx + ny) / 2.0f;
   float DTmax = (s.dx + s.dy + s.dz) * (std::sqrt(s.dx * s.dy) + s.dz) / 6.0f /
-                std::cos(2.0f / std::sqrt(half)) / D;
+                single::cos(2.0f / std::sqrt(half)) / D;
   if (s.qtot != 0.0f && sP.avg + sP.rms > 0.1f) {
     const float dth = (sA.avg - 2.0f * (sA.rms - sA.mad)) * 21600.0f * 15.0f / (s.qtot * 0.18f);
     if (dth > DTmax) {
@@ -215,7 +216,7 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
         run.reject("Problem: the temperatures are no longer finite numbers at " +
                    std::to_string(time / 3600.0f) + " h; check the material and hydration data");
       if (err > 0.0f)
-        errsum = errsum + std::log10(err);
+        errsum = errsum + single::log10(err);
       else
         errsum = errsum - 7.0f;
       writeTmaxLine(run, time, st, s.hnew[centre]);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "model/single_math.h"
+
 namespace ph {
 
 Workspc workspc;
@@ -13,19 +15,19 @@ constexpr float kInvRef = 0.0033670033f;  // 1/297 K
 constexpr float kGas = 8.314f;
 }  // namespace
 
-float eqvtime(float th, float T) { return th * std::exp(kInvRef - 1.0f / (T + 273.0f)); }
+float eqvtime(float th, float T) { return th * single::exp(kInvRef - 1.0f / (T + 273.0f)); }
 
 float abtau(float te, float P1, float P2, float P3, float E, float tconc, float& state) {
   float tk = tconc + 273.0f;
   if (tk > 400.0f) tk = 400.0f;
-  const float f = std::exp((kInvRef - 1.0f / tk) * E / kGas);
+  const float f = single::exp((kInvRef - 1.0f / tk) * E / kGas);
   // No hydration at or before an age of zero: the curve starts there.
   if (!(te > 0.0f)) {
     state = 0.0f;
     return 0.0f;
   }
-  const float s = static_cast<float>(std::pow(double(P3 / te), double(P2)));
-  const float decay = std::exp(-s);
+  const float s = single::pow(P3 / te, P2);
+  const float decay = single::exp(-s);
   state = P1 * decay;
   // Far before the characteristic age the curve is flat: exp(-s) is 0 and
   // the rate with it (s may be infinite there).
@@ -34,7 +36,7 @@ float abtau(float te, float P1, float P2, float P3, float E, float tconc, float&
 }
 
 float tmodel(float te, float P1, float P2, float P3, float /*E*/, float /*tconc*/, float& state) {
-  const float e = std::exp((te - P2) / P1);
+  const float e = single::exp((te - P2) / P1);
   // Long after the steepest release e overflows: everything has hydrated
   // and the rate is 0 (not infinity times zero).
   if (!std::isfinite(e)) {
@@ -42,7 +44,7 @@ float tmodel(float te, float P1, float P2, float P3, float /*E*/, float /*tconc*
     return 0.0f;
   }
   const float c = 1.0f + e;
-  const float p = static_cast<float>(std::pow(double(1.0f / c), double(P3)));
+  const float p = single::pow(1.0f / c, P3);
   state = p;
   return p * (P3 / (c * P1)) * e;
 }

@@ -17,8 +17,10 @@ namespace ph {
 // Numbers carry their own leading blank; a text item is written unchanged with
 // no separator, except that a text beginning a line gets one blank in front.
 // Before an item is placed, the line ends when the line so far plus the item
-// without its separating blank would reach 80 characters (a line that holds
-// nothing yet is never ended). A line feed inside a text ends the line there.
+// would reach 80 characters; a real counts its whole text (blank, sign place,
+// digits), an integer its sign and digits, a text its characters. A line that
+// holds nothing yet is never ended. A line feed inside a text counts as one
+// character of the record's line; the lines returned are cut at it.
 std::vector<std::string> formatFree(std::span<const FmtValue> items);
 std::vector<std::string> formatFree(std::initializer_list<FmtValue> items);
 

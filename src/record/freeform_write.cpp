@@ -8,43 +8,50 @@ namespace {
 
 constexpr std::size_t kLineLimit = 80;
 
-// Appends a text item, ending the line at every line feed inside it.
-void putText(std::vector<std::string>& lines, std::string& cur, std::string_view s) {
-  if (cur.empty()) cur += ' ';
-  for (std::size_t nl; (nl = s.find('\n')) != std::string_view::npos; s.remove_prefix(nl + 1)) {
-    cur.append(s.substr(0, nl));
-    lines.push_back(std::move(cur));
-    cur.clear();
+// Cuts the record's lines at the line feeds that texts carried into them.
+std::vector<std::string> splitAtLineFeeds(std::vector<std::string>& record) {
+  std::vector<std::string> lines;
+  for (std::string& l : record) {
+    std::size_t start = 0;
+    for (std::size_t nl; (nl = l.find('\n', start)) != std::string::npos; start = nl + 1)
+      lines.push_back(l.substr(start, nl - start));
+    lines.push_back(start == 0 ? std::move(l) : l.substr(start));
   }
-  cur.append(s);
+  return lines;
 }
 
 }  // namespace
 
 std::vector<std::string> formatFree(std::span<const FmtValue> items) {
-  std::vector<std::string> lines;
+  std::vector<std::string> record;
   std::string cur;
   std::string num;
   for (const FmtValue& v : items) {
-    std::size_t len = 0;  // the item without its separating blank
+    // The length an item claims: a text its characters, a real its whole
+    // text (blank, sign place, digits), an integer its sign and digits.
+    std::size_t len = 0;
     if (v.kind == FmtValue::Kind::Text) {
       len = v.s.size();
-    } else {
-      num = v.kind == FmtValue::Kind::Int ? freeInt(v.i) : freeReal(v.r);
+    } else if (v.kind == FmtValue::Kind::Int) {
+      num = freeInt(v.i);
       len = num.size() - 1;
+    } else {
+      num = freeReal(v.r);
+      len = num.size();
     }
-    const bool breaks = !(v.kind == FmtValue::Kind::Text && v.s.find('\n') != std::string_view::npos);
-    if (breaks && !cur.empty() && cur.size() + len >= kLineLimit) {
-      lines.push_back(std::move(cur));
+    if (!cur.empty() && cur.size() + len >= kLineLimit) {
+      record.push_back(std::move(cur));
       cur.clear();
     }
-    if (v.kind == FmtValue::Kind::Text)
-      putText(lines, cur, v.s);
-    else
+    if (v.kind == FmtValue::Kind::Text) {
+      if (cur.empty()) cur += ' ';
+      cur.append(v.s);
+    } else {
       cur += num;
+    }
   }
-  lines.push_back(std::move(cur));
-  return lines;
+  record.push_back(std::move(cur));
+  return splitAtLineFeeds(record);
 }
 
 std::vector<std::string> formatFree(std::initializer_list<FmtValue> items) {

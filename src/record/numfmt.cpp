@@ -80,10 +80,15 @@ Digits exactDigits(float v) {
   return x;
 }
 
-// Keeps the first `keep` digits, rounding half away from zero.
+// Keeps the first `keep` digits, rounding to nearest with ties to even. The
+// digits are exact and free of trailing zeros, so a 5 that is not the last
+// digit lies above the half.
 void roundTo(Digits& x, int keep) {
   if (keep >= x.n) return;
-  const bool up = keep >= 0 && x.d[keep] >= '5';
+  const char next = keep >= 0 ? x.d[keep] : '0';
+  const bool tie = next == '5' && keep + 1 == x.n;
+  const bool odd = keep > 0 && (x.d[keep - 1] - '0') % 2 == 1;
+  const bool up = next > '5' || (next == '5' && (!tie || odd));
   x.n = keep < 0 ? 0 : keep;
   if (up) {
     int i = keep - 1;

@@ -1,6 +1,6 @@
 // Number edit descriptors of the record layouts, on single-precision values.
-// Rounding is to nearest on the exact decimal value of the float, ties away
-// from zero. A value that does not fit its field is written as w asterisks.
+// Rounding is to nearest on the exact decimal value of the float, ties to
+// even. A value that does not fit its field is written as w asterisks.
 #pragma once
 
 #include <string>

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "model/single_math.h"
 #include "model/stats.h"
 
 namespace ph {
@@ -29,7 +30,7 @@ float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
   // A field whose spread comes from a few extreme cells (rms well above mad)
   // is iterated to a tighter tolerance.
   float tol = control.maxerr;
-  if (st.mad > 0.0f) tol = control.maxerr * std::exp(-(st.rms - st.mad) / st.mad);
+  if (st.mad > 0.0f) tol = control.maxerr * single::exp(-(st.rms - st.mad) / st.mad);
   const float tscale = st.rms == 0.0f ? 1.0f : st.rms;
   sweeper.prepare(in);
   int n = 0;
@@ -40,10 +41,8 @@ float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
     err = -1.0e10f;
     boundary(in.nx, in.ny, in.nz, bound, hnew);
     sweeper.sweep(hnew, tscale, err, relax);
-    // A sweep that changed no cell at all leaves the field at rest to the
-    // last bit. Below a tolerance of zero, which no change can meet, the step
-    // would otherwise go on for all maxits sweeps, however many that is.
-  } while (err > tol && err > 0.0f && n < control.maxits);
+    // A tolerance below zero is never met: such a step makes all maxits sweeps.
+  } while (err > tol && n < control.maxits);
   if (sweeps) *sweeps = n;
   return err;
 }

@@ -21,8 +21,10 @@ float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap 
       return result;
     }
     if (time(p - 1) <= t && t <= time(p)) {
-      const double w1 = 1.0 / (d1 * d1), w2 = 1.0 / (d2 * d2);
-      return static_cast<float>((double(temp(p - 1)) * w1 + double(temp(p)) * w2) / (w1 + w2));
+      // (T1/d1^2 + T2/d2^2) / (1/d1^2 + 1/d2^2), divided as it reads: a
+      // product with the reciprocal may differ in the last bit.
+      const double s1 = d1 * d1, s2 = d2 * d2;
+      return static_cast<float>((double(temp(p - 1)) / s1 + double(temp(p)) / s2) / (1.0 / s1 + 1.0 / s2));
     }
   }
   // Before the first point by more than the tolerance (or a series whose
