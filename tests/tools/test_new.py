@@ -1,11 +1,10 @@
-"""pourheat-new as a user runs it: every member of tests/tools/new/members
-and examples/members gives a project that runs to Finished, with its
-concrete as large as asked within half a cell (the examples' peaks as their
-page says); the quarter footing follows the whole one; the hourly air
-series is cut to a boundary's 50 points keeping the start, the end and every
-daily extreme, and model.md states its largest difference as the program
-reads the series; the descriptions of new/bad fail with status 2 and one
-line naming the key.
+"""pourheat-new as a user runs it. Each member of new/members and of
+examples/members builds a project that runs to Finished; the concrete is as
+large as asked within half a cell and starts at the placing temperature, no
+cell at 0 C; the examples peak as their page says. The quarter footing
+follows the whole one. The hourly air is cut to 50 points keeping the start,
+the end and the daily extremes, and model.md states the largest difference.
+Each description in new/bad fails with status 2 and one line naming the key.
 
 usage: test_new.py PROGRAM WORKDIR
 """
@@ -81,6 +80,19 @@ def extent(p, core, axis):
     return ((2 * (hi - lo) - 1) if mirror and lo == 0 else hi - lo + 1) * d, d
 
 
+def starting_cells(log):
+    """(material, starting temperature) of every cell, from the matrices in the log."""
+    lines, out, n = read(log).split(" writing matrices \n")[1].splitlines(), [], 0
+    while re.fullmatch(r"[\d ]+", lines[n]):
+        materials, temps = [int(v) for v in lines[n].split()], []
+        while len(temps) < len(materials):
+            n += 1
+            temps += [float(v) for v in lines[n].split()]
+        out += zip(materials, temps)
+        n += 1
+    return out
+
+
 def series_reading(points, t):
     """A boundary series at time t: the two points around t weigh 1/distance^2."""
     times = [q[0] for q in points]
@@ -134,6 +146,10 @@ def main(program, work):
             t, f = max(history, key=lambda row: row[1])
             check(c_lo <= (f - 32) / 1.8 <= c_hi and h_lo <= t <= h_hi, f"example {name}: core peak {f} F at {t} h")
             continue
+        placing = float(str(tomllib.loads(read(member))["concrete"]["placing"]).split()[0])
+        cells = starting_cells(f"{d}/run.log")
+        check(all(t == placing for m, t in cells if m == 1) and all(t != 0 for _, t in cells),
+              f"{name}: a cell starts at 0 C or the concrete not at {placing} C")
         for axis, length in expected["dimensions"][name].items():
             got, cell = extent(p, core, axis)
             check(abs(got - length) <= cell / 2 + 1e-6, f"{name}: {axis} {got:.4f} m, asked {length} m")
