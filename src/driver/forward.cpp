@@ -256,8 +256,8 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
   run.free(kLog, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
   if (unconverged > 0)
     run.warn(std::to_string(unconverged) + (unconverged == 1 ? " step" : " steps") +
-             " ended above their tolerance: maxits= " + std::to_string(s.maxits) +
-             " sweeps were not enough; the largest error was " + numberText(worst));
+             " ended above their tolerance within maxits= " + std::to_string(s.maxits) +
+             " sweeps; the largest error was " + numberText(worst));
   writeFinalField(run, rtrimmed(s.outfile), nx, ny, nz, s.hnew);
   run.put(kLog, textLayout(), {"leaving forward, closed " + s.outfile});
 }

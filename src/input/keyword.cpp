@@ -86,7 +86,7 @@ static void explainMissingKey(Run& run, int unit, std::string_view key, std::siz
     const std::string line = line128(*run.files.readLine(unit));
     if (n < from || !nearMatch(line, key)) continue;
     const std::string hint = "line " + std::to_string(n) + " holds '" + visible(rtrimmed(line)) +
-                             "': keys must be written exactly, in the same case";
+                             "': a key is found only as written, case included";
     run.free(kTerminal, {hint});
     if (run.files.isOpen(kLog)) run.free(kLog, {hint});
     return;
@@ -159,7 +159,7 @@ float getval(Run& run, int unit, std::string_view key) {
     const std::size_t from = std::min(line.find_first_not_of(" \t"), line.size());
     std::string what = visible(rtrimmed(line.substr(from)));
     what.insert(what.begin(), '\'');
-    what += "' is read as " + numberText(v) + ": a comma ends a number, write a point";
+    what += "': the comma ends the number, which is read as " + numberText(v);
     warnAt(run, unit, run.files.position(unit), what);
   }
   if (!std::isfinite(v))
