@@ -77,8 +77,11 @@ static bool nearMatch(std::string_view line, std::string_view key) {
 static void explainMissingKey(Run& run, int unit, std::string_view key, std::size_t from) {
   const std::size_t last = run.files.position(unit);
   const std::string file = run.files.nameOf(unit);
-  const std::string searched = "searched " + file + " from line " + std::to_string(from) +
-                               " to its end (line " + std::to_string(last) + ") for " + std::string(key);
+  std::string searched = "searched " + file + " from line " + std::to_string(from) + " to its end (line " +
+                         std::to_string(last) + ") for " + std::string(key);
+  if (from > last)
+    searched = "searched " + file + " for " + std::string(key) + ": " +
+               (last == 0 ? "the file is empty" : "no line follows line " + std::to_string(last) + ", its last");
   run.free(kTerminal, {searched});
   if (run.files.isOpen(kLog)) run.free(kLog, {searched});
   run.files.rewind(unit);

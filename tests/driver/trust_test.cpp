@@ -33,11 +33,11 @@ std::string replaceAll(std::string s, const std::string& from, const std::string
   return s;
 }
 
-std::pair<std::string, std::string> split(const std::string& v, const std::string& by = " => ") {
+// "NAME => TEXT", with \t and \n in either side for a tab and a line end.
+std::pair<std::string, std::string> split(const std::string& v) {
   const auto unescape = [](const std::string& s) { return replaceAll(replaceAll(s, "\\t", "\t"), "\\n", "\n"); };
-  const std::size_t at = v.find(by);
-  if (at == std::string::npos) return {unescape(v), ""};
-  return {unescape(v.substr(0, at)), unescape(v.substr(at + by.size()))};
+  const std::size_t at = v.find(" =>");
+  return {unescape(v.substr(0, at)), at == std::string::npos ? "" : unescape(v.substr(std::min(at + 4, v.size())))};
 }
 
 using Case = std::map<std::string, std::vector<std::string>>;
