@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -45,12 +46,41 @@ void readSeriesPoints(Run& run, SeriesPoints& points) {
   run.free(kLog, indices);
 }
 
+// The output= name as the reader will find it (the first output= line after
+// a [Files] line), looked up before anything is deleted or written; the
+// reader's own name is checked again once it is read.
+static std::string peekOutputName(const std::string& project) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(project, ec) || std::filesystem::file_size(project, ec) > kMaxReadBytes)
+    return {};
+  std::ifstream in(project, std::ios::binary);
+  bool files = false;
+  for (std::string line; std::getline(in, line);) {
+    line = line128(line);
+    const std::size_t at = line.find("output=");
+    if (!files || at == std::string::npos) {
+      files = files || line.find("[Files]") != std::string::npos;
+      continue;
+    }
+    std::size_t p = at + 7, q = line.size();
+    while (p < q && static_cast<unsigned char>(line[p]) <= 32) ++p;
+    while (q > p && static_cast<unsigned char>(line[q - 1]) <= 32) --q;
+    return rtrimmed(fixedText(line.substr(p, q - p), 80));
+  }
+  return {};
+}
+
 // The flag is deleted and the log emptied before anything is read, and the
 // results are written into the working directory: the log and the flag may
 // not name the project file, series.pr, a result file or each other, or the
 // run would destroy its own input or results.
 static void refuseClashingNames(Run& run, const std::string& project, const std::string& log,
                                 const std::string& flag) {
+  const std::string output = peekOutputName(project);
+  for (const auto& [name, role] : {std::pair(log, "the log"), std::pair(flag, "the flag file")})
+    if (FileTable::sameFile(output, name))
+      run.reject("Problem: output= '" + output + "' would write the final field over " + role +
+                 "; give it a name of its own");
   const std::pair<std::string, std::string> inputs[] = {{project, "the project file"},
                                                         {"series.pr", "series.pr"}};
   for (const auto& [name, role] : inputs) {
