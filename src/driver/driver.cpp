@@ -76,11 +76,6 @@ static std::string peekOutputName(const std::string& project) {
 // run would destroy its own input or results.
 static void refuseClashingNames(Run& run, const std::string& project, const std::string& log,
                                 const std::string& flag) {
-  const std::string output = peekOutputName(project);
-  for (const auto& [name, role] : {std::pair(log, "the log"), std::pair(flag, "the flag file")})
-    if (FileTable::sameFile(output, name))
-      run.reject("Problem: output= '" + output + "' would write the final field over " + role +
-                 "; give it a name of its own");
   const std::pair<std::string, std::string> inputs[] = {{project, "the project file"},
                                                         {"series.pr", "series.pr"}};
   for (const auto& [name, role] : inputs) {
@@ -154,13 +149,13 @@ static void removeEarlierFile(const std::string& name, const std::string& role) 
 }
 
 // The final field is written over any file of its name: it must not take
-// the place of another file of the run, which would then be lost.
-static void refuseOutputName(Run& run, const ModelState& s, const std::string& logFile,
-                             const std::string& flagFile, const SeriesPoints& points) {
-  const std::string outFile = rtrimmed(s.outfile);
+// the place of another file of the run, which would then be lost. Checked on
+// the name looked up before anything is written, and on the name read.
+static void refuseOutputName(Run& run, const std::string& outFile, const std::string& project,
+                             const std::string& logFile, const std::string& flagFile, bool center) {
   const std::pair<std::string, std::string> others[] = {
       {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
-      {points.ipts > 0 ? "Center.out" : "", "Center.out"}, {rtrimmed(s.infile), "the project file"},
+      {center ? "Center.out" : "", "Center.out"}, {project, "the project file"},
       {"series.pr", "series.pr"}, {kLockName, "the lock file"}};
   for (const auto& [name, role] : others)
     if (!name.empty() && FileTable::sameFile(outFile, name))
@@ -182,6 +177,8 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   run.free(kTerminal, {state->infile, "\n", logname});
   checkNameLengths(run, args, logname, flagname);
   refuseClashingNames(run, rtrimmed(state->infile), rtrimmed(logname), rtrimmed(flagname));
+  refuseOutputName(run, peekOutputName(rtrimmed(state->infile)), rtrimmed(state->infile),
+                   rtrimmed(logname), rtrimmed(flagname), false);
   lockDirectory(run);
 
   // A flag left by an earlier run goes first, so a run that fails leaves none.
@@ -218,7 +215,8 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   // Everything that can be refused without a step is refused before the
   // result files are opened, so a refused run leaves an earlier run's
   // results as they were.
-  refuseOutputName(run, *state, logFile, flagFile, points);
+  refuseOutputName(run, rtrimmed(state->outfile), rtrimmed(state->infile), logFile, flagFile,
+                   points.ipts > 0);
   checkBeforeStepping(run, *state, points);
   if (points.ipts == 0 && FileTable::exists("Center.out")) {
     removeEarlierFile("Center.out", "Center.out");
