@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -46,25 +47,121 @@ void readSeriesPoints(Run& run, SeriesPoints& points) {
   run.free(kLog, indices);
 }
 
-// The flag is deleted and the log emptied before anything is read: neither
-// may name the project file, series.pr or each other, or the run would
-// destroy its own input.
+// The output= name as the reader will find it (the first output= line after
+// a [Files] line), looked up before anything is deleted or written; the
+// reader's own name is checked again once it is read.
+static std::string peekOutputName(const std::string& project) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(project, ec) || std::filesystem::file_size(project, ec) > kMaxReadBytes)
+    return {};
+  std::ifstream in(project, std::ios::binary);
+  bool files = false;
+  for (std::string line; std::getline(in, line);) {
+    line = line128(line);
+    const std::size_t at = line.find("output=");
+    if (!files || at == std::string::npos) {
+      files = files || line.find("[Files]") != std::string::npos;
+      continue;
+    }
+    std::size_t p = at + 7, q = line.size();
+    while (p < q && static_cast<unsigned char>(line[p]) <= 32) ++p;
+    while (q > p && static_cast<unsigned char>(line[q - 1]) <= 32) --q;
+    return rtrimmed(fixedText(line.substr(p, q - p), 80));
+  }
+  return {};
+}
+
+// The flag is deleted and the log emptied before anything is read, and the
+// results are written into the working directory: the log and the flag may
+// not name the project file, series.pr, a result file or each other, or the
+// run would destroy its own input or results.
 static void refuseClashingNames(Run& run, const std::string& project, const std::string& log,
                                 const std::string& flag) {
-  namespace fs = std::filesystem;
-  auto same = [](const std::string& a, const std::string& b) {
-    if (a.empty() || b.empty()) return false;
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec)) return true;
-    return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
-  };
   const std::pair<std::string, std::string> inputs[] = {{project, "the project file"},
                                                         {"series.pr", "series.pr"}};
   for (const auto& [name, role] : inputs) {
-    if (same(log, name)) run.reject("Problem: the log file '" + log + "' would replace " + role);
-    if (same(flag, name)) run.reject("Problem: the flag file '" + flag + "' would replace " + role);
+    if (FileTable::sameFile(log, name)) run.reject("Problem: the log file '" + log + "' would replace " + role);
+    if (FileTable::sameFile(flag, name))
+      run.reject("Problem: the flag file '" + flag + "' would replace " + role);
   }
-  if (same(flag, log)) run.reject("Problem: the flag file and the log file have the same name '" + log + "'");
+  if (FileTable::sameFile(flag, log))
+    run.reject("Problem: the flag file and the log file have the same name '" + log + "'");
+  for (const std::string results : {"TMAX.OUT", "Center.out", "concrete.csv", kLockName}) {
+    if (FileTable::sameFile(log, results))
+      run.reject("Problem: the log file '" + log + "' is the file " + results + "; give it a name of its own");
+    if (FileTable::sameFile(flag, results))
+      run.reject("Problem: the flag file '" + flag + "' is the file " + results + "; give it a name of its own");
+  }
+}
+
+static std::string workingDirectory() {
+  std::error_code ec;
+  const std::filesystem::path dir = std::filesystem::current_path(ec);
+  return ec ? std::string(".") : dir.string();
+}
+
+// A project name cut to its field would run whatever file has the cut name;
+// the log and flag names keep their cut, which callers may look for, and the
+// terminal says which names are used.
+static void checkNameLengths(Run& run, const std::vector<std::string>& args, const std::string& logname,
+                             const std::string& flagname) {
+  auto given = [&](std::size_t n) {
+    const std::string& a = n < args.size() ? args[n] : std::string();
+    std::size_t first = 0, last = a.size();
+    while (first < last && static_cast<unsigned char>(a[first]) <= 32) ++first;
+    while (last > first && static_cast<unsigned char>(a[last - 1]) <= 32) --last;
+    return std::pair(a.substr(first, last - first), last);
+  };
+  if (given(0).second > 80)
+    run.reject("Problem: the project file name is longer than 80 characters: '" + given(0).first +
+               "'; run in its folder or give a shorter path");
+  if (given(1).first.size() > 8)
+    run.free(kTerminal, {"the log file is " + rtrimmed(logname) + " (the name " + given(1).first +
+                         " is cut to 8 characters)"});
+  if (given(2).first.size() > 12)
+    run.free(kTerminal, {"the flag file is " + rtrimmed(flagname) + " (the name " + given(2).first +
+                         " is cut to 12 characters)"});
+}
+
+// One run at a time in a directory: two would write the same result files.
+static void lockDirectory(Run& run) {
+  std::string why;
+  switch (run.lock.take(why)) {
+    case DirLock::Outcome::Taken: return;
+    case DirLock::Outcome::Busy:
+      run.reject("Problem: another run of pourheat is working in the directory " + workingDirectory() +
+                 "; one run at a time may work in a directory");
+    case DirLock::Outcome::Failed:
+      throw RunEnd(kExitFileFailure, "pourheat: cannot lock the directory " + workingDirectory() +
+                                         " for this run (" + why + ")");
+  }
+}
+
+// A file of an earlier run that this run does not write must go, or it would
+// stand beside this run's results as if it were one of them.
+static void removeEarlierFile(const std::string& name, const std::string& role) {
+  std::error_code ec;
+  if (!FileTable::exists(name)) return;
+  std::filesystem::remove(name, ec);
+  if (ec)
+    throw RunEnd(kExitFileFailure, "pourheat: cannot delete " + role + " '" + name +
+                                       "' left by an earlier run (" + ec.message() +
+                                       "); the run does not go on with it in place");
+}
+
+// The final field is written over any file of its name: it must not take
+// the place of another file of the run, which would then be lost. Checked on
+// the name looked up before anything is written, and on the name read.
+static void refuseOutputName(Run& run, const std::string& outFile, const std::string& project,
+                             const std::string& logFile, const std::string& flagFile, bool center) {
+  const std::pair<std::string, std::string> others[] = {
+      {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
+      {center ? "Center.out" : "", "Center.out"}, {project, "the project file"},
+      {"series.pr", "series.pr"}, {kLockName, "the lock file"}, {"concrete.csv", "concrete.csv"}};
+  for (const auto& [name, role] : others)
+    if (!name.empty() && FileTable::sameFile(outFile, name))
+      run.reject("Problem: output= '" + outFile + "' would write the final field over " + role +
+                 "; give it a name of its own");
 }
 
 static void runSequence(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
@@ -79,14 +176,15 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   const std::string logname = trim(run, argument(1), 8);
   const std::string flagname = trim(run, argument(2), 12);
   run.free(kTerminal, {state->infile, "\n", logname});
+  checkNameLengths(run, args, logname, flagname);
   refuseClashingNames(run, rtrimmed(state->infile), rtrimmed(logname), rtrimmed(flagname));
+  refuseOutputName(run, peekOutputName(rtrimmed(state->infile)), rtrimmed(state->infile),
+                   rtrimmed(logname), rtrimmed(flagname), false);
+  lockDirectory(run);
 
   // A flag left by an earlier run goes first, so a run that fails leaves none.
   const std::string flagFile = rtrimmed(flagname);
-  if (FileTable::exists(flagFile)) {
-    std::error_code ec;
-    std::filesystem::remove(flagFile, ec);
-  }
+  removeEarlierFile(flagFile, "the flag file");
 
   const std::string logFile = rtrimmed(logname);
   if (auto unit = run.files.unitOf(logFile)) run.files.close(*unit);
@@ -102,6 +200,10 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   }
 
   if (!FileTable::exists(rtrimmed(state->infile))) {
+    const std::string where = "Problem: there is no project file '" + rtrimmed(state->infile) +
+                              "' (working directory " + workingDirectory() + ")";
+    run.free(kTerminal, {where});
+    run.free(kLog, {where});
     run.pause("PROBLEM: INFILE NOT IN PROJECT FILE");
     run.free(kTerminal, {state->infile});
     run.free(kTerminal, {"stopping due to stupid instructions"});
@@ -111,18 +213,16 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   reader(run, *state);
   run.free(kTerminal, {"back from reader()"});
 
-  // The final field is written over any file of its name: it must not take
-  // the place of another file of the run, which would then be lost.
+  // Everything that can be refused without a step is refused before the
+  // result files are opened, so a refused run leaves an earlier run's
+  // results as they were.
   const std::string outFile = rtrimmed(state->outfile);
-  const std::pair<std::string, std::string> others[] = {
-      {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
-      {points.ipts > 0 ? "Center.out" : "", "Center.out"},
-      {"concrete.csv", "concrete.csv"}};
-  for (const auto& [name, role] : others)
-    if (!name.empty() && std::filesystem::path(outFile).lexically_normal() ==
-                             std::filesystem::path(name).lexically_normal())
-      run.reject("Problem: output= '" + outFile + "' would write the final field over " + role +
-                 "; give it a name of its own");
+  refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, points.ipts > 0);
+  checkBeforeStepping(run, *state, points);
+  if (points.ipts == 0 && FileTable::exists("Center.out")) {
+    removeEarlierFile("Center.out", "Center.out");
+    run.free(kLog, {"removed Center.out of an earlier run: this run has no monitor cells"});
+  }
 
   run.files.openWrite(kTmax, "TMAX.OUT");
   if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");
@@ -161,7 +261,43 @@ static int endRun(Run& run, const RunEnd& end) {
   return end.status;
 }
 
+static const char kUsage[] =
+    "Usage: pourheat <project file> <log file> <flag file>\n"
+    "       pourheat --help | --version\n"
+    "\n"
+    "Predicts the temperature history of freshly placed concrete.\n"
+    "\n"
+    "  project file  the project to run (a name of at most 80 characters)\n"
+    "  log file      the run log to write (the name is cut to 8 characters)\n"
+    "  flag file     receives Finished when the run has completed (the name is\n"
+    "                cut to 12 characters); it is deleted when the run starts\n"
+    "\n"
+    "Reads series.pr (monitor cells) when the working directory holds one, and\n"
+    "writes into the working directory: the log, TMAX.OUT (field statistics per\n"
+    "step, deg F), Center.out (monitor cells per step, deg F), the final field\n"
+    "(output= of the project file, deg C) and the flag file. One run at a time\n"
+    "may work in a directory.\n"
+    "\n"
+    "Exit status: 0 finished; 1 stopped on a problem in the input or the command\n"
+    "line, or a pause that was not resumed; 2 a file could not be read or\n"
+    "written. Only the flag file tells a finished run from a failed one.\n";
+
 int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
+    std::fputs(args[0] == "--help" ? kUsage : "pourheat " POURHEAT_VERSION "\n", run.terminal);
+    std::fflush(run.terminal);
+    return kExitFinished;
+  }
+  if (args.size() != 3) {
+    std::fputs(kUsage, run.terminal);
+    std::fflush(run.terminal);
+    return kExitStopped;
+  }
+  // The directory is free again however the run ends.
+  struct Unlock {
+    Run& run;
+    ~Unlock() { run.lock.release(); }
+  } unlock{run};
   resetWorkspc();
   try {
     runSequence(run, args, options);

@@ -1,5 +1,6 @@
 #include "driver/forward.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -63,11 +64,15 @@ const Layout& endLayout() {
 
 }  // namespace
 
+void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts) {
+  checkMirrorFaces(run, s);
+  checkSeriesPoints(run, s, pts);
+}
+
 ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
                        long long maxSteps) {
   const int nx = s.nx, ny = s.ny, nz = s.nz;
-  checkMirrorFaces(run, s);
-  checkSeriesPoints(run, s, pts);
+  checkBeforeStepping(run, s, pts);
 
   RealField hold(cellCount, 0.0f);
   Sweeper sweeper;
@@ -137,6 +142,9 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
   float time = s.start;
   float err = 0.0f;
   ConcreteRecord concrete;
+  // Steps whose sweeps ran out before the change fell to the tolerance.
+  long long unconverged = 0;
+  float worst = 0.0f;
   if (s.endtime <= s.start) {
     run.pause(" starttime is later than endtime");
     // No step is computed: the end line shows the start time, no step and
@@ -200,7 +208,12 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
       in.NewRT = NewRT;
       in.dtstep = dtstep;
       int sweeps = 0;
-      err = converge(sweeper, in, s.bound, control, s.hnew, &sweeps);
+      float tol = 0.0f;
+      err = converge(sweeper, in, s.bound, control, s.hnew, &sweeps, &tol);
+      if (err > tol && err > 0.0f) {
+        ++unconverged;
+        worst = std::max(worst, err);
+      }
       nedge(nx, ny, nz, s.bound, s.hnew);
       hupdate(nx, ny, nz, hold, s.hnew);
       const Stats st = deviat(nx, ny, nz, s.hnew);
@@ -249,6 +262,11 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
   run.free(kLog, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
   writeFinalField(run, rtrimmed(s.outfile), nx, ny, nz, s.hnew);
   run.put(kLog, textLayout(), {"leaving forward, closed " + s.outfile});
+  // New lines go after the ones a run has always ended with.
+  if (unconverged > 0)
+    run.warn(std::to_string(unconverged) + (unconverged == 1 ? " step" : " steps") +
+             " ended above their tolerance within maxits= " + std::to_string(s.maxits) +
+             " sweeps; the largest error was " + numberText(worst));
   return concrete;
 }
 

@@ -19,6 +19,10 @@ struct ForwardStats {
   long long sweeps = 0;
 };
 
+// The checks of the grid and the monitor cells that need no step: made by
+// the driver before the result files are opened, and again by forward.
+void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts);
+
 // With maxSteps above 0 the step loop ends after that many computed steps,
 // as if the end time had come (for tools that run bounded runs). Returns the
 // concrete's peak and largest difference, for the run's summary.

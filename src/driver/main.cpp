@@ -1,11 +1,13 @@
 // pourheat: predicts the temperature history of freshly placed concrete.
-// Usage: pourheat <project file> <log file> <flag file>
+// Usage: pourheat <project file> <log file> <flag file> (or --help, --version)
 #include <string>
 #include <vector>
 
 #include "driver/driver.h"
+#include "record/interrupt.h"
 
 int main(int argc, char** argv) {
+  ph::installInterruptHandlers();
   ph::Run run;
 #ifdef POURHEAT_EARLIER_BUILD
   run.earlierMask = true;

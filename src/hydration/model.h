@@ -7,13 +7,16 @@
 
 namespace ph {
 
-// The one piece of run-long state of the hydration model: the time-weighted
-// mean of the mean concrete temperature (during a call, the weighted sum).
+// The run-long state of the hydration model: the time-weighted mean of the
+// mean concrete temperature (during a call, the weighted sum), and, for the
+// abtau curve, the heat released so far per unit volume.
 struct Workspc {
   float w = 0.0f;
+  double h = 0.0;       // heat released so far (abtau), in double
+  bool capped = false;  // the release has met its cap once (logged once)
 };
 extern Workspc workspc;
-// A new program run starts with W = 0.
+// A new program run starts with W = 0 and nothing released.
 void resetWorkspc();
 
 float eqvtime(float th, float T);

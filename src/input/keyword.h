@@ -25,6 +25,12 @@ float getval(Run& run, int unit, std::string_view key);
 // non-blank one, cut or blank-padded to `length`.
 std::string getstrg(Run& run, int unit, std::string_view key, std::size_t length);
 
+// A warning about what was read on line `line` (from 1) of the file on
+// `unit`: the file, the line and the text go to the terminal and the log.
+void warnAt(Run& run, int unit, std::size_t line, const std::string& what);
+// A text as a warning shows it: a tab as \t, other control bytes as \xNN.
+std::string visible(std::string_view text);
+
 // `input` without its leading blanks, cut or blank-padded to `length`.
 std::string trim(Run& run, std::string_view input, std::size_t length);
 void makblank(std::string& text);

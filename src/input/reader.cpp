@@ -50,6 +50,16 @@ void readPairs(Run& run, int count, float* times, float* values, std::size_t str
   }
 }
 
+// Values of [times] that the scheme does not expect; the run goes on with them.
+void warnTimes(Run& run, const ModelState& s, std::size_t line) {
+  if (!(s.alpha >= 0.0f && s.alpha <= 1.0f))
+    warnAt(run, kProject, line, "alpha " + numberText(s.alpha) + " is outside 0 to 1");
+  if (s.maxits < 1)
+    warnAt(run, kProject, line, "maxits " + std::to_string(s.maxits) + " is below 1: every step makes one sweep");
+  if (s.maxerr < 0.0f)
+    warnAt(run, kProject, line, "the tolerance maxerr " + numberText(s.maxerr) + " is negative");
+}
+
 // "[times]": alpha, start, endtime, dt, maxerr, maxits. A value of the wrong
 // kind sends the reader on to the next "[times]" header.
 void readTimes(Run& run, ModelState& s) {
@@ -58,8 +68,12 @@ void readTimes(Run& run, ModelState& s) {
     const ReadTarget t[] = {ReadTarget::real(s.alpha), ReadTarget::real(s.start),
                             ReadTarget::real(s.endtime), ReadTarget::real(s.dt),
                             ReadTarget::real(s.maxerr), ReadTarget::integer(s.maxits)};
+    const std::size_t line = run.files.position(kProject) + 1;
     const ReadResult r = run.files.readFree(kProject, t);
-    if (r.status == ReadStatus::Ok) break;
+    if (r.status == ReadStatus::Ok) {
+      warnTimes(run, s, line);
+      break;
+    }
     if (r.status == ReadStatus::End) run.files.fail(kProject, "end of file while reading [times]");
   }
   checkFinite(run, "alpha in [times]", s.alpha);
@@ -85,6 +99,25 @@ void checkOutputName(Run& run, const std::string& name) {
     run.files.fail(kProject, "the folder of output= '" + name + "' does not exist");
 }
 
+// How a True/False text is taken: containing "True", or containing "ue"
+// (the series flag sets its flag on "ue" and reads a table only on "True").
+enum class FlagRule { True, Ue, Series };
+
+// A True/False key: the first 5 characters of its text decide. A text that is
+// neither True nor False is taken as they decide, with a warning.
+std::string readFlag(Run& run, std::string_view key, std::string_view name, FlagRule rule) {
+  const std::string text = rtrimmed(getstrg(run, kProject, key, kLineWidth));
+  const std::string kept = fixedText(text, 5);
+  if (text == "True" || text == "False") return kept;
+  std::string taken = "False";
+  if (has(kept, rule == FlagRule::True ? "True" : "ue")) taken = "True";
+  if (rule == FlagRule::Series && taken == "True" && !has(kept, "True"))
+    taken = "True, but no rate table is read (only True reads one)";
+  warnAt(run, kProject, run.files.position(kProject),
+         std::string(name) + "'" + visible(text) + "' is neither True nor False; it is taken as " + taken);
+  return kept;
+}
+
 void readBoundaries(Run& run, ModelState& s) {
   fndstrg(run, kProject, "[End Sources]", 0);
   fndstrg(run, kProject, "[Boundaries]", 0);
@@ -99,6 +132,12 @@ void readBoundaries(Run& run, ModelState& s) {
     if (c == 'd' || c == 'l' || c == 'n') c = static_cast<char>(std::toupper(c));
     s.bound[f] = c;
   }
+  const std::size_t at = run.files.position(kProject);
+  for (int f = 0; f < 6; ++f)
+    if (s.bound[f] != 'D' && s.bound[f] != 'L' && s.bound[f] != 'N')
+      warnAt(run, kProject, at,
+             "face code " + std::to_string(f + 1) + " is '" + visible(std::string(1, s.bound[f])) +
+                 "', not D, L or N (the codes read are '" + visible(six) + "')");
   for (int f = 0; f < 6; ++f)
     if (s.bound[f] == ' ') run.pause("trouble with bound");
   std::string code[6];
@@ -114,7 +153,7 @@ void readBoundaries(Run& run, ModelState& s) {
   for (int b = 1; b <= count; ++b) {
     fndstrg(run, kProject, "[boundary]", 0);
     run.free(kTerminal, {"found [boundary]", b, count});
-    const std::string dirichlet = getstrg(run, kProject, "Dirichlet=", 5);
+    const std::string dirichlet = readFlag(run, "Dirichlet=", "Dirichlet=", FlagRule::True);
     s.bcp[b][1] = getint(run, kProject, "number=");
     (void)getval(run, kProject, "density=");
     const float initTemp = getval(run, kProject, "initTemp=");
@@ -198,8 +237,8 @@ void reader(Run& run, ModelState& s) {
   fndstrg(run, kProject, "ydration]", 0);
   s.rtsflag = 0;
   s.modflag = 0;
-  const std::string seriesFlag = getstrg(run, kProject, "seriesFlag=", 5);
-  const std::string modelFlag = getstrg(run, kProject, "lag=", 5);
+  const std::string seriesFlag = readFlag(run, "seriesFlag=", "seriesFlag=", FlagRule::Series);
+  const std::string modelFlag = readFlag(run, "lag=", "modelFlag=", FlagRule::Ue);
   if (has(seriesFlag, "ue")) s.rtsflag = 1;
   if (has(modelFlag, "ue")) s.modflag = 1;
   const float rho = getval(run, kProject, "Rho=");

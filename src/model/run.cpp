@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <fstream>
 #include <iostream>
@@ -59,6 +60,16 @@ void Run::reject(const std::string& message) {
   free(kTerminal, {message});
   if (files.isOpen(kLog)) free(kLog, {message});
   throw RunEnd(kExitStopped);
+}
+
+std::string numberText(float v) {
+  const std::string line = formatFree({v}).front();
+  return line.substr(std::min(line.find_first_not_of(' '), line.size()));
+}
+
+void Run::warn(const std::string& message) {
+  free(kTerminal, {"Warning: " + message});
+  if (files.isOpen(kLog)) free(kLog, {"Warning: " + message});
 }
 
 void Run::free(int unit, std::initializer_list<FmtValue> items) {

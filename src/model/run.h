@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "record/dirlock.h"
 #include "record/files.h"
 #include "record/layout.h"
 #include "record/values.h"
@@ -46,6 +47,7 @@ struct Run {
   std::FILE* const errors;
   Console console;
   FileTable files;
+  DirLock lock;              // the working directory, held while the run works in it
   bool earlierMask = false;  // the earlier build's plan-mask rule
 
   // Pause: the message goes to the error stream and the operator decides.
@@ -57,6 +59,9 @@ struct Run {
   // Stop on bad input: the message goes to the terminal and, when it is open,
   // to the log, then the run ends with status 1.
   [[noreturn]] void reject(const std::string& message);
+  // A warning: one line on the terminal and, when it is open, in the log;
+  // the run goes on.
+  void warn(const std::string& message);
 
   // One free-form record, or one record in a layout, on a file number.
   void free(int unit, std::initializer_list<FmtValue> items);
@@ -64,6 +69,9 @@ struct Run {
   void put(int unit, const Layout& layout, std::initializer_list<FmtValue> items);
   void put(int unit, const Layout& layout, std::span<const FmtValue> items);
 };
+
+// A real as a free-form record writes it, without the blanks around it.
+std::string numberText(float v);
 
 // File numbers of the program.
 inline constexpr int kTerminal = 6;

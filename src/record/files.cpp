@@ -4,7 +4,8 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+
+#include "record/interrupt.h"
 
 namespace ph {
 
@@ -49,14 +50,30 @@ void FileTable::openRead(int unit, const std::string& name) {
     units_[unit] = std::move(u);
     fail(unit, "cannot read a folder as a file");
   }
+  if (!fs::is_regular_file(name, ec)) {
+    units_[unit] = std::move(u);
+    fail(unit, "not a regular file (a pipe, a device or a socket is not read)");
+  }
+  if (const auto size = fs::file_size(name, ec); !ec && size > kMaxReadBytes) {
+    units_[unit] = std::move(u);
+    fail(unit, "the file is larger than 64 MiB");
+  }
+  // Read in pieces, so that a file still growing stops at the limit too.
   std::ifstream in(name, std::ios::binary);
-  std::ostringstream all;
-  if (in) all << in.rdbuf();
-  if (!in.good() && !in.eof()) {
+  std::string text;
+  char piece[65536];
+  while (in && text.size() <= kMaxReadBytes) {
+    in.read(piece, sizeof piece);
+    text.append(piece, static_cast<std::size_t>(in.gcount()));
+  }
+  if (text.size() > kMaxReadBytes) {
+    units_[unit] = std::move(u);
+    fail(unit, "the file is larger than 64 MiB");
+  }
+  if (in.bad() || !in.eof()) {
     units_[unit] = std::move(u);
     fail(unit, "cannot read the file");
   }
-  const std::string text = all.str();
   std::size_t start = 0;
   while (start < text.size()) {
     std::size_t end = text.find('\n', start);
@@ -78,8 +95,13 @@ void FileTable::openWrite(int unit, const std::string& name, bool atomic) {
   std::error_code ec;
   if (name.empty()) fail(unit, "cannot create a file with a blank name");
   if (fs::is_directory(name, ec)) fail(unit, "cannot write a file over a folder");
+  if (atomic) removeOnInterrupt(u.writeName);
   u.out = std::fopen(u.writeName.c_str(), "w");
-  if (!u.out) fail(unit, "cannot create the file (" + systemError() + ")");
+  if (!u.out) {
+    const std::string why = systemError();
+    if (atomic) keepOnInterrupt(u.writeName);
+    fail(unit, "cannot create the file (" + why + ")");
+  }
 }
 
 void FileTable::openScratch(int unit) {
@@ -101,11 +123,13 @@ void FileTable::closeUnit(Unit& u, int unit, bool report) {
       if (ec) {
         const std::string why = ec.message();
         fs::remove(u.writeName, ec);
+        keepOnInterrupt(u.writeName);
         fail(unit, "cannot put the finished file in place (" + why + ")");
       }
     } else {
       fs::remove(u.writeName, ec);
     }
+    keepOnInterrupt(u.writeName);
   }
   if (bad && report) fail(unit, "write error");
 }
@@ -132,7 +156,10 @@ void FileTable::abandonAll() noexcept {
     std::fclose(u.out);
     u.out = nullptr;
     std::error_code ec;
-    if (u.atomic) fs::remove(u.writeName, ec);
+    if (u.atomic) {
+      fs::remove(u.writeName, ec);
+      keepOnInterrupt(u.writeName);
+    }
   }
   units_.clear();
 }
@@ -143,6 +170,29 @@ std::optional<int> FileTable::unitOf(const std::string& name) const {
   for (const auto& [unit, u] : units_)
     if (!u.scratch && u.name == name) return unit;
   return std::nullopt;
+}
+
+// The absolute path of a name with every link on its way followed, even a
+// last link that leads nowhere yet (writing through it creates its target).
+static fs::path resolved(const std::string& name) {
+  std::error_code ec;
+  fs::path p = fs::absolute(name, ec);
+  for (int hops = 0; hops < 40; ++hops) {
+    const fs::path c = fs::weakly_canonical(p, ec);
+    if (!ec) p = c;
+    if (!fs::is_symlink(fs::symlink_status(p, ec))) break;
+    const fs::path target = fs::read_symlink(p, ec);
+    if (ec) break;
+    p = target.is_absolute() ? target : p.parent_path() / target;
+  }
+  return p.lexically_normal();
+}
+
+bool FileTable::sameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (fs::exists(a, ec) && fs::exists(b, ec)) return fs::equivalent(a, b, ec);
+  return resolved(a) == resolved(b);
 }
 
 bool FileTable::exists(const std::string& name) {

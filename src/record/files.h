@@ -5,6 +5,7 @@
 // FileFailure, whose report names the failure, the number and the file.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -23,6 +24,8 @@ struct FileFailure : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+inline constexpr std::uintmax_t kMaxReadBytes = 64u << 20;
+
 class FileTable {
  public:
   explicit FileTable(std::FILE* terminal);
@@ -31,7 +34,8 @@ class FileTable {
   FileTable& operator=(const FileTable&) = delete;
 
   // Opens an existing file for reading (a missing file is a failure); its
-  // lines are loaded at once.
+  // lines are loaded at once. Only a regular file of at most kMaxReadBytes is
+  // read: a pipe or a device could block or grow without end.
   void openRead(int unit, const std::string& name);
   // Creates the file, or empties it, for writing. With atomic, lines go to a
   // side file that takes the name only when the unit closes without error,
@@ -48,6 +52,10 @@ class FileTable {
   bool isOpen(int unit) const;
   std::optional<int> unitOf(const std::string& name) const;
   static bool exists(const std::string& name);
+  // Whether two names reach the same file: the same file when both exist
+  // (through a link, ./ or an absolute path too), otherwise the same path
+  // once made absolute, with links in it followed.
+  static bool sameFile(const std::string& a, const std::string& b);
   const std::string& nameOf(int unit) const;
   // How many lines of the unit have been read (the 1-based number of the last).
   std::size_t position(int unit) const;

@@ -43,6 +43,8 @@ struct ReadResult {
   std::size_t line = 0;      // index of the line where the read ended or failed
   std::string token;         // the offending token when status is Bad
   std::string_view expected; // "integer" or "real" when status is Bad
+  std::size_t column = 0;    // where the read stopped on its last line
+  bool repeatsLeft = false;  // the last value was an r*v with copies left over
 };
 
 // Reads targets.size() values from lines[pos], lines[pos+1], ...: values are

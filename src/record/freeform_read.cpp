@@ -192,17 +192,20 @@ ReadResult readFree(std::span<const std::string> lines, std::size_t& pos,
       return res;
     }
     if (f.kind == Field::Kind::Slash) break;
-    for (std::size_t r = 0; r < f.repeat && t < targets.size(); ++r, ++t) {
+    std::size_t r = 0;
+    for (; r < f.repeat && t < targets.size(); ++r, ++t) {
       if (f.kind == Field::Kind::Null || store(targets[t], f)) continue;
       res.status = ReadStatus::Bad;
       res.token = f.text;
       res.expected = targets[t].kind == ReadTarget::Kind::Int ? "integer" : "real";
       break;
     }
+    res.repeatsLeft = r < f.repeat;
     if (res.status == ReadStatus::Bad) break;
   }
   // The rest of the last line touched is discarded.
   res.line = s.li;
+  res.column = s.c;
   pos = s.li + 1;
   return res;
 }

@@ -25,12 +25,13 @@ double relaxFactor(int n) {
 }
 
 float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
-               const StepControl& control, RealField& hnew, int* sweeps) {
+               const StepControl& control, RealField& hnew, int* sweeps, float* tolerance) {
   const Stats st = deviat(in.nx, in.ny, in.nz, hnew);
   // A field whose spread comes from a few extreme cells (rms well above mad)
   // is iterated to a tighter tolerance.
   float tol = control.maxerr;
   if (st.mad > 0.0f) tol = control.maxerr * single::exp(-(st.rms - st.mad) / st.mad);
+  if (tolerance) *tolerance = tol;
   const float tscale = st.rms == 0.0f ? 1.0f : st.rms;
   sweeper.prepare(in);
   int n = 0;

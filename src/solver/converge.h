@@ -18,8 +18,10 @@ struct StepControl {
 // Advances hnew over the step described by `in` (whose hold is the field at
 // the start of the step); refreshes the mirror faces before every sweep.
 // Returns the largest normalised change of the last sweep. `sweeps`, when
-// given, receives the number of sweeps made.
+// given, receives the number of sweeps made, `tolerance` the effective
+// tolerance of the step.
 float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
-               const StepControl& control, RealField& hnew, int* sweeps = nullptr);
+               const StepControl& control, RealField& hnew, int* sweeps = nullptr,
+               float* tolerance = nullptr);
 
 }  // namespace ph

@@ -1,0 +1,159 @@
+// No wrong answer under a success flag: the cases of tests/data/trust-cases.txt
+// (warnings, refusals, messages), and one run per directory, watched with a
+// second real process and ended by SIGTERM.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <fstream>
+#include <map>
+#include <thread>
+
+#include "support/e2e.h"
+
+namespace ph::test {
+namespace {
+
+namespace fs = std::filesystem;
+const fs::path kData = fs::path(POURHEAT_SOURCE_DIR) / "tests" / "data";
+const char kTimeout[] = "/usr/bin/timeout";
+
+std::string readFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  return s;
+}
+
+// "NAME => TEXT", with \t and \n in either side for a tab and a line end.
+std::pair<std::string, std::string> split(const std::string& v) {
+  const auto unescape = [](const std::string& s) { return replaceAll(replaceAll(s, "\\t", "\t"), "\\n", "\n"); };
+  const std::size_t at = v.find(" =>");
+  return {unescape(v.substr(0, at)), at == std::string::npos ? "" : unescape(v.substr(std::min(at + 4, v.size())))};
+}
+
+using Case = std::map<std::string, std::vector<std::string>>;
+
+std::vector<Case> readCases() {
+  std::vector<Case> cases(1);
+  std::ifstream in(kData / "trust-cases.txt");
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() && !cases.back().empty()) cases.emplace_back();
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t colon = line.find(':');
+    cases.back()[line.substr(0, colon)].push_back(line.substr(std::min(colon + 2, line.size())));
+  }
+  if (cases.back().empty()) cases.pop_back();
+  return cases;
+}
+
+bool holdsLine(const std::string& text, const std::string& line) {
+  for (const auto& l : splitLines(text))
+    if (l == line || (line.ends_with("...") && l.starts_with(line.substr(0, line.size() - 3)))) return true;
+  return false;
+}
+
+TEST(Trust, EveryCaseOfTheTable) {
+  const std::vector<Case> cases = readCases();
+  ASSERT_GE(cases.size(), 20u);
+  for (Case c : cases) {
+    const std::string what = c["case"].at(0);
+    TempDir dir;
+    std::string project = readFile(kData / "trust-base.prj");
+    for (const auto& r : c["replace"]) {
+      const auto [from, to] = split(r);
+      const std::size_t at = project.find(from);
+      ASSERT_NE(at, std::string::npos) << what;
+      project.replace(at, from.size(), to);
+    }
+    dir.write("project.prj", project);
+    for (const auto& f : c["file"]) {
+      const auto [name, text] = split(f);
+      fs::create_directories((dir.path() / name).parent_path());
+      dir.write(name, text);
+    }
+    for (const auto& l : c["link"]) fs::create_symlink(split(l).second, dir.path() / split(l).first);
+    for (const auto& g : c["grow"]) fs::resize_file(dir.path() / split(g).first, std::stoull(split(g).second));
+    std::map<std::string, std::string> before;
+    for (const auto& name : c["same"]) before[name] = dir.read(name);
+    std::vector<std::string> args = standardArgs();
+    if (c.count("args")) {
+      args.clear();
+      std::string rest = c["args"].at(0);
+      for (std::size_t at = 0; !rest.empty(); rest = at == std::string::npos ? "" : rest.substr(at + 3))
+        args.push_back(rest.substr(0, at = rest.find(" | ")));
+    }
+    const Outcome o = runProgram(dir, args);
+    const std::string log = dir.read("run.log");
+    auto expand = [&](const std::string& s) {
+      return replaceAll(replaceAll(s, "@DIR@", dir.path().string()), "@VERSION@", POURHEAT_VERSION);
+    };
+    EXPECT_EQ(o.status, std::stoi(c["status"].at(0))) << what << "\n" << o.out << o.err;
+    for (const auto& l : c["out"]) EXPECT_TRUE(holdsLine(o.out, expand(l))) << what << ": " << l << "\n" << o.out;
+    for (const auto& l : c["log"]) EXPECT_TRUE(holdsLine(log, expand(l))) << what << ": " << l << "\n" << log;
+    for (const auto& l : c["both"]) {
+      EXPECT_TRUE(holdsLine(o.out, expand(l))) << what << ": " << l << "\n" << o.out;
+      EXPECT_TRUE(holdsLine(log, expand(l))) << what << ": " << l << "\n" << log;
+    }
+    for (const auto& e : c["err"]) EXPECT_NE(o.err.find(e), std::string::npos) << what << ": " << o.err;
+    for (const auto& [name, text] : before) EXPECT_EQ(dir.read(name), text) << what << ": " << name;
+    for (const auto& name : c["gone"]) EXPECT_FALSE(dir.exists(name)) << what << ": " << name;
+  }
+}
+
+// The first run stops where its final field's side file should be created:
+// a FIFO there holds it, with its lock, until SIGTERM ends it.
+TEST(Trust, OneRunPerDirectoryAndNothingLeftAfterSigterm) {
+  TempDir dir;
+  dir.write("project.prj", readFile(kData / "trust-base.prj"));
+  dir.write("done.flg", " Finished\n");
+  ASSERT_EQ(mkfifo((dir.path() / "field.out.partial").c_str(), 0644), 0);
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    if (chdir(dir.path().c_str()) == 0) execl(POURHEAT_BIN, POURHEAT_BIN, "project.prj", "run.log", "done.flg", nullptr);
+    _exit(127);
+  }
+  std::string seen;
+  char buf[4096];
+  for (pollfd p{master, POLLIN, 0}; seen.find("T:avg") == std::string::npos && poll(&p, 1, 20000) > 0;) {
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;
+    seen.append(buf, static_cast<std::size_t>(n));
+  }
+  ASSERT_NE(seen.find("T:avg"), std::string::npos) << seen;
+  // Blocked (state S) in the open of the FIFO.
+  for (int i = 0; i < 200 && readFile("/proc/" + std::to_string(pid) + "/stat").find(") S ") == std::string::npos; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+
+  dir.write("other.flg", " Finished\n");
+  // (Under timeout: without the lock it would wait at the FIFO too.)
+  const Outcome second = runProgram(dir, {"20", POURHEAT_BIN, "project.prj", "other.log", "other.flg"}, kTimeout);
+  EXPECT_EQ(second.status, 1);
+  EXPECT_TRUE(holdsLine(second.out, " Problem: another run of pourheat is working in the directory " +
+                                        dir.path().string() + "; one run at a time may work in a directory"))
+      << second.out;
+  EXPECT_EQ(dir.read("other.flg"), " Finished\n");
+  EXPECT_FALSE(dir.exists("other.log"));
+
+  kill(pid, SIGTERM);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  close(master);
+  EXPECT_TRUE(WIFSIGNALED(raw) && WTERMSIG(raw) == SIGTERM) << raw;
+  EXPECT_FALSE(dir.exists("field.out.partial"));
+  EXPECT_FALSE(dir.exists("done.flg"));
+  EXPECT_FALSE(dir.exists(".pourheat.lock"));
+  EXPECT_EQ(runProgram(dir, {"20", POURHEAT_BIN, "project.prj", "run.log", "done.flg"}, kTimeout).status, 0);
+}
+
+}  // namespace
+}  // namespace ph::test
