@@ -2,10 +2,16 @@
 // and, in expected/, every file the run must leave behind, byte for byte, with
 // its terminal (stdout), error stream (stderr) and exit status (status). The
 // run's arguments are in `args`, one a line (default: project.prj run.log
-// done.flg). NOTES.md says how the figures were checked by hand. The log's
-// date line is masked. POURHEAT_GOLDEN_UPDATE=1 rewrites expected/ from the
-// program's output, for a deliberate change that is then read as a diff.
+// done.flg), and a file `binary` may name pourheat-earlier instead of
+// pourheat. The run is the built program in a child process with no terminal,
+// so a pause finds no console. NOTES.md says how the figures were checked by
+// hand. The log's date line is masked. POURHEAT_GOLDEN_UPDATE=1 rewrites
+// expected/ from the program's output, for a deliberate change that is then
+// read as a diff.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -24,9 +30,28 @@ namespace fs = std::filesystem;
 
 const fs::path kGolden = fs::path(POURHEAT_SOURCE_DIR) / "tests" / "golden";
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+// The program in `dir`, with standard input from /dev/null and no
+// controlling terminal; its status, terminal and error stream.
+Outcome spawn(const TempDir& dir, const std::string& binary, std::vector<std::string> args) {
+  args.insert(args.begin(), binary);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    const int in = open("/dev/null", O_RDONLY), out = open(".stdout", O_WRONLY | O_CREAT, 0644),
+              err = open(".stderr", O_WRONLY | O_CREAT, 0644);
+    dup2(in, 0), dup2(out, 1), dup2(err, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), dir.read(".stdout"), dir.read(".stderr")};
+  fs::remove(dir.path() / ".stdout"), fs::remove(dir.path() / ".stderr");
+  return o;
 }
 
 std::string maskDate(const std::string& text) {
@@ -47,19 +72,19 @@ class Golden : public testing::TestWithParam<std::string> {};
 TEST_P(Golden, EveryFileAsExpected) {
   const fs::path src = kGolden / GetParam();
   TempDir dir;
-  std::vector<std::string> args = standardArgs();
+  std::vector<std::string> args = RunSetup().args;
+  std::string binary = POURHEAT_BIN;
   std::set<std::string> inputs;
   for (const auto& e : fs::directory_iterator(src)) {
     const std::string name = e.path().filename().string();
     if (name == "expected" || name == "NOTES.md") continue;
-    if (name == "args") {
-      args = splitLines(readFile(e.path()));
-      continue;
-    }
+    if (name == "args") args = splitLines(readFile(e.path()));
+    if (name == "binary") binary = readFile(e.path()).starts_with("pourheat-earlier") ? POURHEAT_EARLIER_BIN : "";
+    if (name == "args" || name == "binary") continue;
     fs::copy(e.path(), dir.path() / name);
     inputs.insert(name);
   }
-  const Outcome run = runProgram(dir, args);
+  const Outcome run = spawn(dir, binary, args);
   std::map<std::string, std::string> produced{
       {"stdout", run.out}, {"stderr", run.err}, {"status", std::to_string(run.status) + "\n"}};
   for (const auto& e : fs::directory_iterator(dir.path())) {
