@@ -1,5 +1,5 @@
 // Whole runs on edited inputs, one a row of the tables in tests/driver/runs:
-//   status | a text of the terminal, error stream or log | edit && edit ...
+//   status | a text of the terminal, error stream or log (log:T: of the log) | edit && edit ...
 // Edits (their texts with the escapes of unescape()):
 //   from:P          the project P of the folder instead of base.prj
 //   cut:T, keep:T   the project up to its first T, without or with it
@@ -74,7 +74,9 @@ void runRow(const std::string& row) {
   // A folder or a link to /dev/full reads as nothing.
   auto read = [&](const std::string& n) { return fs::is_regular_file(dir.path() / n) ? dir.read(n) : ""; };
   const std::string log = read("run.log");
-  EXPECT_TRUE(o.out.find(want) != std::string::npos || o.err.find(want) != std::string::npos ||
+  // A text marked log: must stand in the log.
+  const bool inLog = want.starts_with("log:") && log.find(want.substr(4)) != std::string::npos;
+  EXPECT_TRUE(inLog || o.out.find(want) != std::string::npos || o.err.find(want) != std::string::npos ||
               log.find(want) != std::string::npos)
       << "wanted: " << want << "\nterminal:\n" << o.out << "errors:\n" << o.err << "log:\n" << log;
   EXPECT_EQ(read("done.flg"), status == 0 ? " Finished\n" : "");
