@@ -79,7 +79,7 @@ TEST_P(Golden, EveryFileAsExpected) {
     const std::string name = e.path().filename().string();
     if (name == "expected" || name == "NOTES.md") continue;
     if (name == "args") args = splitLines(readFile(e.path()));
-    if (name == "binary") binary = readFile(e.path()).starts_with("pourheat-earlier") ? POURHEAT_EARLIER_BIN : "";
+    if (name == "binary") binary = readFile(e.path()).starts_with("pourheat-earlier") ? POURHEAT_EARLIER_BIN : POURHEAT_BIN;
     if (name == "args" || name == "binary") continue;
     fs::copy(e.path(), dir.path() / name);
     inputs.insert(name);

@@ -45,6 +45,9 @@ TEST(HydrationCurves, FirstModelStep) {
   modsource(t.run, 900.0f, 0.0f, 30.0f, P, 900.0f, qused, 1, OldRT, NewRT);
   EXPECT_EQ(workspc.w, 25.0f);
   EXPECT_EQ(NewRT, 0.0f);  // no total heat, no heat rate
+  // A step ending before 0.1 s starts a new mean: (900 x 20) / 900.05.
+  modsource(t.run, 0.05f, 0.0f, 20.0f, P, 900.0f, qused, 1, OldRT, NewRT);
+  EXPECT_FLOAT_EQ(workspc.w, 18000.0f / 900.05f);
   resetWorkspc();
 }
 

@@ -14,7 +14,6 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
 
 #include "support/e2e.h"
 
@@ -39,7 +38,7 @@ void runRow(const std::string& row) {
   const std::string want = unescape(field[1]);
   std::string base = readFile(kRuns / "base.prj"), project = base;
   std::map<std::string, std::string> files;
-  std::string name = "project.prj";
+  std::string projectName = "project.prj";
   RunSetup setup;
   TempDir dir;
   for (const std::string& edit : split(field[2], " && ")) {
@@ -55,7 +54,7 @@ void runRow(const std::string& row) {
     else if (op == "keep") project = base.substr(0, at + unescape(arg).size());
     else if (op == "set") project.replace(at, unescape(pair[0]).size(), unescape(pair.at(1)));
     else if (op == "project") project = unescape(arg);
-    else if (op == "as") name = arg;
+    else if (op == "as") projectName = arg;
     else if (op == "file") files[pair[0]] = unescape(pair.at(1));
     else if (op == "dir") fs::create_directory(dir.path() / arg);
     else if (op == "full") fs::create_symlink("/dev/full", dir.path() / arg);
@@ -66,7 +65,7 @@ void runRow(const std::string& row) {
     }
     setup.earlier = setup.earlier || op == "earlier";
   }
-  files[name] = project;
+  files[projectName] = project;
   for (const auto& [name, text] : files) dir.write(name, text);
   const Outcome o = runIn(dir, setup);
   const int status = std::stoi(field[0]);
@@ -75,9 +74,10 @@ void runRow(const std::string& row) {
   auto read = [&](const std::string& n) { return fs::is_regular_file(dir.path() / n) ? dir.read(n) : ""; };
   const std::string log = read("run.log");
   // A text marked log: must stand in the log.
-  const bool inLog = want.starts_with("log:") && log.find(want.substr(4)) != std::string::npos;
-  EXPECT_TRUE(inLog || o.out.find(want) != std::string::npos || o.err.find(want) != std::string::npos ||
-              log.find(want) != std::string::npos)
+  const bool logOnly = want.starts_with("log:");
+  const std::string text = want.substr(logOnly ? 4 : 0);
+  auto holds = [&](const std::string& stream) { return stream.find(text) != std::string::npos; };
+  EXPECT_TRUE(holds(log) || (!logOnly && (holds(o.out) || holds(o.err))))
       << "wanted: " << want << "\nterminal:\n" << o.out << "errors:\n" << o.err << "log:\n" << log;
   EXPECT_EQ(read("done.flg"), status == 0 ? " Finished\n" : "");
   for (const auto& [name, text] : files)
