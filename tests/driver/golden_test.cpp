@@ -2,10 +2,16 @@
 // and, in expected/, every file the run must leave behind, byte for byte, with
 // its terminal (stdout), error stream (stderr) and exit status (status). The
 // run's arguments are in `args`, one a line (default: project.prj run.log
-// done.flg). NOTES.md says how the figures were checked by hand. The log's
-// date line is masked. POURHEAT_GOLDEN_UPDATE=1 rewrites expected/ from the
-// program's output, for a deliberate change that is then read as a diff.
+// done.flg), and a file `binary` may name pourheat-earlier instead of
+// pourheat. The run is the built program in a child process with no terminal,
+// so a pause finds no console. NOTES.md says how the figures were checked by
+// hand. The log's date line is masked. POURHEAT_GOLDEN_UPDATE=1 rewrites
+// expected/ from the program's output, for a deliberate change that is then
+// read as a diff.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -23,11 +29,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kGolden = fs::path(POURHEAT_SOURCE_DIR) / "tests" / "golden";
-
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 std::string maskDate(const std::string& text) {
   static const std::regex date(R"(\n [A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] \d\d:\d\d:\d\d \d{4}\n)");
@@ -47,19 +48,19 @@ class Golden : public testing::TestWithParam<std::string> {};
 TEST_P(Golden, EveryFileAsExpected) {
   const fs::path src = kGolden / GetParam();
   TempDir dir;
-  std::vector<std::string> args = standardArgs();
+  std::vector<std::string> args = RunSetup().args;
+  std::string binary = POURHEAT_BIN;
   std::set<std::string> inputs;
   for (const auto& e : fs::directory_iterator(src)) {
     const std::string name = e.path().filename().string();
     if (name == "expected" || name == "NOTES.md") continue;
-    if (name == "args") {
-      args = splitLines(readFile(e.path()));
-      continue;
-    }
+    if (name == "args") args = splitLines(readFile(e.path()));
+    if (name == "binary") binary = readFile(e.path()).starts_with("pourheat-earlier") ? POURHEAT_EARLIER_BIN : POURHEAT_BIN;
+    if (name == "args" || name == "binary") continue;
     fs::copy(e.path(), dir.path() / name);
     inputs.insert(name);
   }
-  const Outcome run = runProgram(dir, args);
+  const Outcome run = spawn(dir, binary, args);
   std::map<std::string, std::string> produced{
       {"stdout", run.out}, {"stderr", run.err}, {"status", std::to_string(run.status) + "\n"}};
   for (const auto& e : fs::directory_iterator(dir.path())) {

@@ -23,11 +23,6 @@ namespace fs = std::filesystem;
 const fs::path kData = fs::path(POURHEAT_SOURCE_DIR) / "tests" / "data";
 const char kTimeout[] = "/usr/bin/timeout";
 
-std::string readFile(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
   for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
   return s;
@@ -84,14 +79,15 @@ TEST(Trust, EveryCaseOfTheTable) {
     for (const auto& g : c["grow"]) fs::resize_file(dir.path() / split(g).first, std::stoull(split(g).second));
     std::map<std::string, std::string> before;
     for (const auto& name : c["same"]) before[name] = dir.read(name);
-    std::vector<std::string> args = standardArgs();
+    RunSetup setup;
+    std::vector<std::string>& args = setup.args;
     if (c.count("args")) {
       args.clear();
       std::string rest = c["args"].at(0);
       for (std::size_t at = 0; !rest.empty(); rest = at == std::string::npos ? "" : rest.substr(at + 3))
         args.push_back(rest.substr(0, at = rest.find(" | ")));
     }
-    const Outcome o = runProgram(dir, args);
+    const Outcome o = runIn(dir, setup);
     const std::string log = dir.read("run.log");
     auto expand = [&](const std::string& s) {
       return replaceAll(replaceAll(s, "@DIR@", dir.path().string()), "@VERSION@", POURHEAT_VERSION);
@@ -136,7 +132,7 @@ TEST(Trust, OneRunPerDirectoryAndNothingLeftAfterSigterm) {
 
   dir.write("other.flg", " Finished\n");
   // (Under timeout: without the lock it would wait at the FIFO too.)
-  const Outcome second = runProgram(dir, {"20", POURHEAT_BIN, "project.prj", "other.log", "other.flg"}, kTimeout);
+  const Outcome second = spawn(dir, kTimeout, {"20", POURHEAT_BIN, "project.prj", "other.log", "other.flg"});
   EXPECT_EQ(second.status, 1);
   EXPECT_TRUE(holdsLine(second.out, " Problem: another run of pourheat is working in the directory " +
                                         dir.path().string() + "; one run at a time may work in a directory"))
@@ -152,7 +148,7 @@ TEST(Trust, OneRunPerDirectoryAndNothingLeftAfterSigterm) {
   EXPECT_FALSE(dir.exists("field.out.partial"));
   EXPECT_FALSE(dir.exists("done.flg"));
   EXPECT_FALSE(dir.exists(".pourheat.lock"));
-  EXPECT_EQ(runProgram(dir, {"20", POURHEAT_BIN, "project.prj", "run.log", "done.flg"}, kTimeout).status, 0);
+  EXPECT_EQ(spawn(dir, kTimeout, {"20", POURHEAT_BIN, "project.prj", "run.log", "done.flg"}).status, 0);
 }
 
 }  // namespace

@@ -6,28 +6,23 @@
 namespace ph {
 namespace {
 
-void expectStats(const Stats& s, float avg, float rms, float mad, float min, float max) {
-  EXPECT_FLOAT_EQ(s.avg, avg);
-  EXPECT_FLOAT_EQ(s.rms, rms);
-  EXPECT_FLOAT_EQ(s.mad, mad);
-  EXPECT_EQ(s.min, min);
-  EXPECT_EQ(s.max, max);
-}
+std::vector<float> all(const Stats& s) { return {s.avg, s.rms, s.mad, s.min, s.max}; }
 
 TEST(Stats, FieldsAndMaterialTables) {
   RealField f(cellCount, 99.0f);  // cells outside the extents must not count
   f[cell(1, 1, 1)] = 1.0f, f[cell(2, 1, 1)] = 3.0f, f[cell(3, 1, 1)] = 2.0f;
-  expectStats(deviat(3, 1, 1, f), 2, 1, 1, 1, 3);  // mad: 2 / 2
-  expectStats(deviat(2, 2, 2, RealField(cellCount, 20.0f)), 20, 0, 0, 20, 20);
-  expectStats(deviat(1, 1, 1, f), 1, 0, 0, 1, 1);  // one cell: no spread
-
+  EXPECT_EQ(all(deviat(3, 1, 1, f)), (std::vector<float>{2, 1, 1, 1, 3}));  // mad: 2 / 2
+  EXPECT_EQ(all(deviat(2, 2, 2, RealField(cellCount, 20.0f))), (std::vector<float>{20, 0, 0, 20, 20}));
+  EXPECT_EQ(all(deviat(1, 1, 1, f)), (std::vector<float>{1, 0, 0, 1, 1}));  // one cell: no spread
   // Conductivities 1 (three cells) and 3 (one cell): mean 1.5, squared
   // deviations 3 x 0.25 + 2.25 = 3 and absolute ones 3 x 0.5 + 1.5 = 3,
   // each over N - 1 = 3.
   IntField imat(cellCount, 1);
   imat[cell(1, 2, 1)] = 2;
-  const MatTable sig{0, 1.0f, 3.0f};
-  expectStats(xdeviat(1, 2, 2, imat, sig), 1.5, 1, 1, 1, 3);
+  EXPECT_EQ(all(xdeviat(1, 2, 2, imat, MatTable{0, 1.0f, 3.0f})), (std::vector<float>{1.5, 1, 1, 1, 3}));
+  // Values above 1e21 leave the minimum where it starts, below -1e20 the maximum.
+  EXPECT_EQ(deviat(1, 1, 1, RealField(cellCount, 3e21f)).min, 1e21f);
+  EXPECT_EQ(deviat(1, 1, 1, RealField(cellCount, -3e20f)).max, -1e20f);
 }
 
 }  // namespace
