@@ -32,18 +32,22 @@ float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
   if (st.mad > 0.0f) tol = control.maxerr * std::exp(-(st.rms - st.mad) / st.mad);
   const float tscale = st.rms == 0.0f ? 1.0f : st.rms;
   sweeper.prepare(in);
+  // The sweeps work on the field in the sweep's layout, from here to the
+  // end of the step.
+  sweeper.load(hnew);
   int n = 0;
   float err = -1.0e10f;
   do {
     ++n;
     double relax = relaxFactor(n);
     err = -1.0e10f;
-    boundary(in.nx, in.ny, in.nz, bound, hnew);
-    sweeper.sweep(hnew, tscale, err, relax);
+    sweeper.mirrorFaces(bound);
+    sweeper.sweep(tscale, err, relax);
     // A sweep that changed no cell at all leaves the field at rest to the
     // last bit. Below a tolerance of zero, which no change can meet, the step
     // would otherwise go on for all maxits sweeps, however many that is.
   } while (err > tol && err > 0.0f && n < control.maxits);
+  sweeper.store(hnew);
   if (sweeps) *sweeps = n;
   return err;
 }

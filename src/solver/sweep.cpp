@@ -1,10 +1,14 @@
 #include "solver/sweep.h"
 
+#include <sched.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <thread>
 #include <utility>
 
 // The vector helpers below are always inlined into the kernels, which are
@@ -428,7 +432,90 @@ bool hasAvx2() {
   return __builtin_cpu_supports("avx2");
 }
 
+// Processors this process may run on (taskset and the like narrow it).
+int processorsAtHand() {
+  cpu_set_t set;
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return CPU_COUNT(&set);
+  return int(std::thread::hardware_concurrency());
+}
+
+// Below this many computed-interior updates per sweep a second thread costs
+// more in hand-overs than it saves.
+constexpr long long twoThreadUpdates = 2LL * 30 * 30 * 30;
+
+// The pass p (layer p forward, layer nz+1-p reflected) is a middle pass when
+// the two halves' layers touch: done by one thread, split at the middle
+// column(s). Outside the middle passes the halves never touch: before them
+// the forward half works below the middle layer(s) and the reflected half
+// above, each reading only layers that no pass of the other half before the
+// middle writes; after them the other way round. So the halves may run on
+// two threads, each at its own pace, as long as the middle passes come
+// after every pass before them and before every pass after them.
+bool middlePass(int p, int nz) { return std::abs(2 * p - (nz + 1)) < 2; }
+
+// Waits until ready(a's value). Hand-overs within a sweep come within
+// microseconds; between steps the wait is long, and the thread sleeps.
+template <typename Ready>
+int waitFor(const std::atomic<int>& a, Ready ready) {
+  int v = a.load(std::memory_order_acquire);
+  for (int spin = 0; spin < 400 && !ready(v); ++spin) {  // about 30 us
+    __builtin_ia32_pause();
+    v = a.load(std::memory_order_acquire);
+  }
+  while (!ready(v)) {
+    a.wait(v, std::memory_order_acquire);
+    v = a.load(std::memory_order_acquire);
+  }
+  return v;
+}
+
+void waitAtLeast(const std::atomic<int>& a, int v) {
+  waitFor(a, [v](int now) { return now >= v; });
+}
+
+void publish(std::atomic<int>& a, int v) {
+  a.store(v, std::memory_order_release);
+  a.notify_all();
+}
+
 }  // namespace
+
+// The second thread sweeps the reflected half of every pass but the middle
+// ones; the first thread the forward half and the middle passes.
+struct Sweeper::Team {
+  std::atomic<int> posted{0};    // sweeps handed to the worker (or -1: stop)
+  std::atomic<int> finished{0};  // sweeps the worker has finished
+  std::atomic<int> refDone{0};   // last pass of the reflected half done in this sweep
+  // The sweep handed over; written before `posted` rises.
+  Shared s{};
+  const Kernels* kern = nullptr;
+  int nx = 0, nz = 0;
+  float err = 0;  // the worker's err, read after `finished` rises
+  std::thread worker;  // started once everything above is in place
+
+  Team() { worker = std::thread([this] { run(); }); }
+  ~Team() {
+    publish(posted, -1);
+    worker.join();
+  }
+
+  void run() {
+    for (int seen = 0;;) {
+      seen = waitFor(posted, [seen](int now) { return now != seen; });
+      if (seen < 0) return;
+      float e = err;
+      for (int p = 2; p <= nz - 1; ++p) {
+        if (middlePass(p, nz)) continue;
+        waitAtLeast(refDone, p - 1);  // after the middle passes: the first thread's
+        const Job job{nz + 1 - p, 2, nx - 1, true};
+        kern->passes(s, &job, 1, e);
+        publish(refDone, p);
+      }
+      err = e;
+      publish(finished, seen);
+    }
+  }
+};
 
 std::vector<Sweeper::Isa> Sweeper::supportedIsas() {
   std::vector<Isa> isas{Isa::generic};
@@ -445,22 +532,45 @@ const char* Sweeper::isaName(Isa isa) {
   }
 }
 
-Sweeper::Sweeper() : isa_(supportedIsas().back()), denom_(matcap + 1, 0.0) {}
+Sweeper::Sweeper(SweepOptions options)
+    : options_(options), isa_(supportedIsas().back()), denom_(matcap + 1, 0.0) {}
+Sweeper::~Sweeper() = default;
+Sweeper::Sweeper(Sweeper&&) noexcept = default;
+Sweeper& Sweeper::operator=(Sweeper&&) noexcept = default;
+
+namespace {
+bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
+}  // namespace
+
+int Sweeper::threads() const {
+  if (!sweepsAnything(in_)) return 1;
+  if (options_.threads == 1 || options_.threads == 2) return options_.threads;
+  static const int cpus = processorsAtHand();
+  const long long updates = 2LL * (in_.nx - 2) * (in_.ny - 2) * (in_.nz - 2);
+  return cpus >= 2 && updates >= twoThreadUpdates && in_.nz >= 8 ? 2 : 1;
+}
+
+int Sweeper::divisionsPerUpdate(float tscale) const {
+  int n = 4;
+  for (double d2 : {in_.dx2, in_.dy2, in_.dz2})
+    if (exactReciprocal(d2) != 0.0) --n;
+  if (!(tscale > 0.0f && tscale <= std::numeric_limits<float>::max())) ++n;
+  return n;
+}
 
 void Sweeper::prepare(const StepInputs& in) {
   in_ = in;
   const int nx = in.nx, ny = in.ny, nz = in.nz;
-  if (nx < 3 || ny < 3 || nz < 3) return;
+  if (!sweepsAnything(in)) return;
   const Kernels& kern = kernels(isa_);
   layerSize_ = std::ptrdiff_t(ny) * rowPitch;
   const std::size_t size = std::size_t(nz) * layerSize_;
-  if (work_.size() < size) {
-    work_.resize(size, 0.0f);
+  if (work_.size() < size) work_.resize(size, 0.0f);
+  if (mat_.size() < size) {
     mat_.resize(size, 0);
     oldTerm_.resize(size, 0.0);
     oldLapl_.resize(size, 0.0);
   }
-  sheared_.assign(std::size_t(nz) + 1, 0);
   diagRow_.resize(std::size_t(nx + ny));
   for (int d = 0; d < nx + ny; ++d) diagRow_[d] = (d % ny) * rowPitch;
   active_.assign(std::size_t(layerSize_), 0);
@@ -510,10 +620,74 @@ void Sweeper::prepare(const StepInputs& in) {
   }
 }
 
-void Sweeper::sweep(RealField& field, float tscale, float& err, double& relax) const {
+// A grid too small for a sweep keeps the field in its own layout: the sweeps
+// change nothing, and the mirror faces are boundary()'s.
+void Sweeper::load(const RealField& field) {
+  const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
+  if (!sweepsAnything(in_)) {
+    work_.assign(field.begin(), field.end());
+    return;
+  }
+  const Kernels& kern = kernels(isa_);
+  for (int k = 1; k <= nz; ++k)
+    kern.shearInFloat(field.data() + cell(1, 1, k), work_.data() + (k - 1) * layerSize_, nx, ny);
+}
+
+void Sweeper::store(RealField& field) const {
+  const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
+  if (!sweepsAnything(in_)) {
+    std::copy(work_.begin(), work_.begin() + std::ptrdiff_t(field.size()), field.begin());
+    return;
+  }
+  const Kernels& kern = kernels(isa_);
+  for (int k = 1; k <= nz; ++k)
+    kern.shearOutFloat(work_.data() + (k - 1) * layerSize_, field.data() + cell(1, 1, k), nx, ny);
+}
+
+void Sweeper::mirrorFaces(const FaceCodes& bound) {
+  const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
+  if (!sweepsAnything(in_)) {
+    // work_ holds the field as it is laid out in a RealField.
+    RealField& plain = work_;
+    boundary(nx, ny, nz, bound, plain);
+    return;
+  }
+  float* h = work_.data();
+  auto at = [&](int i, int j, int k) {
+    return std::ptrdiff_t(k - 1) * layerSize_ + diagRow_[i + j - 2] + i;
+  };
+  if (bound[0] == 'N')
+    for (int k = 2; k <= nz - 1; ++k)
+      for (int j = 2; j <= ny - 1; ++j) h[at(1, j, k)] = h[at(3, j, k)];
+  if (bound[1] == 'N')
+    for (int k = 2; k <= nz - 1; ++k)
+      for (int i = 2; i <= nx - 1; ++i) h[at(i, ny, k)] = h[at(i, ny - 2, k)];
+  if (bound[2] == 'N')
+    for (int k = 2; k <= nz - 1; ++k)
+      for (int j = 2; j <= ny - 1; ++j) h[at(nx, j, k)] = h[at(nx - 2, j, k)];
+  if (bound[3] == 'N')
+    for (int k = 2; k <= nz - 1; ++k)
+      for (int i = 2; i <= nx - 1; ++i) h[at(i, 1, k)] = h[at(i, 3, k)];
+  // The bottom and top faces copy a whole layer but its rim: every position
+  // of a row whose (i, j) lies inside.
+  auto layerFace = [&](int to, int from) {
+    for (int j = 2; j <= ny - 1; ++j)
+      for (int i = 2; i <= nx - 1; ++i) h[at(i, j, to)] = h[at(i, j, from)];
+  };
+  if (bound[4] == 'N') layerFace(1, 3);
+  if (bound[5] == 'N') layerFace(nz, nz - 2);
+}
+
+void Sweeper::sweep(RealField& field, float tscale, float& err, double& relax) {
+  load(field);
+  sweep(tscale, err, relax);
+  store(field);
+}
+
+void Sweeper::sweep(float tscale, float& err, double& relax) {
   if (in_.dtstep < 0.12f) relax = 1.0;
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
-  if (nx < 3 || ny < 3 || nz < 3) return;
+  if (!sweepsAnything(in_)) return;
   const Kernels& kern = kernels(isa_);
 
   Shared s;
@@ -538,41 +712,74 @@ void Sweeper::sweep(RealField& field, float tscale, float& err, double& relax) c
   s.tscale = tscale;
   s.divideEach = !(tscale > 0.0f && tscale <= std::numeric_limits<float>::max());
 
-  // A layer is sheared in just before a pass first reads it, and written
-  // back once both halves have updated it.
-  std::fill(sheared_.begin(), sheared_.end(), 0);
-  auto shearIn = [&](int k) {
-    if (sheared_[k]) return;
-    sheared_[k] = 1;
-    kern.shearInFloat(field.data() + cell(1, 1, k), s.work + (k - 1) * layerSize_, nx, ny);
-  };
-  auto shearOut = [&](int k) {
-    kern.shearOutFloat(s.work + (k - 1) * layerSize_, field.data() + cell(1, 1, k), nx, ny);
-  };
-
   // The middle column(s) of a layer: one when nx is odd, two when even.
   const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;
-  for (int k = 2; k <= nz - 1; ++k) {
-    const int lf = k, lr = nz + 1 - k;
-    for (int l : {lf - 1, lf, lf + 1, lr + 1, lr, lr - 1}) shearIn(l);
-    if (std::abs(lf - lr) >= 2) {
-      const Job jobs[2] = {{lf, 2, nx - 1, false}, {lr, 2, nx - 1, true}};
-      kern.passes(s, jobs, 2, err);
-    } else {
-      const Job before[2] = {{lf, 2, bandLo - 1, false}, {lr, bandHi + 1, nx - 1, true}};
-      kern.passes(s, before, 2, err);
-      middleColumns(s, lf, lr, bandLo, bandHi, err);
-      const Job after[2] = {{lf, bandHi + 1, nx - 1, false}, {lr, 2, bandLo - 1, true}};
-      kern.passes(s, after, 2, err);
+  auto middle = [&](int lf, int lr) {
+    const Job before[2] = {{lf, 2, bandLo - 1, false}, {lr, bandHi + 1, nx - 1, true}};
+    kern.passes(s, before, 2, err);
+    middleColumns(s, lf, lr, bandLo, bandHi, err);
+    const Job after[2] = {{lf, bandHi + 1, nx - 1, false}, {lr, 2, bandLo - 1, true}};
+    kern.passes(s, after, 2, err);
+  };
+
+  if (threads() == 1) {
+    for (int k = 2; k <= nz - 1; ++k) {
+      const int lf = k, lr = nz + 1 - k;
+      if (!middlePass(k, nz)) {
+        const Job jobs[2] = {{lf, 2, nx - 1, false}, {lr, 2, nx - 1, true}};
+        kern.passes(s, jobs, 2, err);
+      } else {
+        middle(lf, lr);
+      }
     }
-    // Layer lf has its forward update in this pass and its reflected one in
-    // pass lr, layer lr the other way round: from the middle on, both are
-    // final.
-    if (lr <= lf) {
-      shearOut(lf);
-      if (lr != lf) shearOut(lr);
-    }
+    return;
   }
+
+  if (options_.halvesInTurns) {
+    // All passes of one half up to the middle, then the other's; the middle
+    // passes; then the same half's passes after the middle, then the other's.
+    // The half that goes first changes from one sweep to the next.
+    forwardLeads_ = !forwardLeads_;
+    auto half = [&](bool reflected, int from, int to) {
+      for (int p = from; p <= to; ++p)
+        if (!middlePass(p, nz)) {
+          const Job job{reflected ? nz + 1 - p : p, 2, nx - 1, reflected};
+          kern.passes(s, &job, 1, err);
+        }
+    };
+    const int mid = (nz + 1) / 2;  // the (first) middle pass
+    half(!forwardLeads_, 2, mid - 1);
+    half(forwardLeads_, 2, mid - 1);
+    for (int p = mid; p <= nz - 1 && middlePass(p, nz); ++p) middle(p, nz + 1 - p);
+    half(!forwardLeads_, mid, nz - 1);
+    half(forwardLeads_, mid, nz - 1);
+    return;
+  }
+
+  // Two threads: this one the forward half and the middle passes, the
+  // worker the reflected half.
+  if (!team_) team_ = std::make_unique<Team>();
+  Team& t = *team_;
+  t.s = s;
+  t.kern = &kern;
+  t.nx = nx;
+  t.nz = nz;
+  t.err = err;
+  t.refDone.store(1, std::memory_order_relaxed);
+  const int sweepNo = t.posted.load(std::memory_order_relaxed) + 1;
+  publish(t.posted, sweepNo);
+  for (int p = 2; p <= nz - 1; ++p) {
+    if (middlePass(p, nz)) {
+      waitAtLeast(t.refDone, p - 1);
+      middle(p, nz + 1 - p);
+      publish(t.refDone, p);
+      continue;
+    }
+    const Job job{p, 2, nx - 1, false};
+    kern.passes(s, &job, 1, err);
+  }
+  waitAtLeast(t.finished, sweepNo);
+  if (t.err > err) err = t.err;
 }
 
 }  // namespace ph

@@ -16,9 +16,10 @@
 // - Within one layer, a cell depends on the cells before it along i and along
 //   j only, so the cells of one anti-diagonal (i + j constant) are
 //   independent and are updated together in SIMD lanes, one diagonal after
-//   the other. For the sweep the field is held in a sheared copy in which
-//   each anti-diagonal of a layer is a contiguous row; a layer is copied in
-//   just before it is first read and back once it is final.
+//   the other. For the sweeps the field is held in a sheared copy in which
+//   each anti-diagonal of a layer is a contiguous row. It is loaded once per
+//   step, the mirror faces are refreshed in it before each sweep, and it is
+//   stored back once the step's sweeps are done.
 // - Away from the middle of the grid the two halves of a pass work on layers
 //   that do not touch, so each half is one such layer sweep. Where they
 //   meet (one shared middle layer, or two neighbouring ones) the layer splits
@@ -30,15 +31,23 @@
 //   as multiplying by its reciprocal, bit for bit; that is what is done then.
 // - The largest change is divided by tscale once, at the end: for a positive
 //   tscale the quotient rises with the change.
+// - On two threads the two halves of each pass run side by side, each thread
+//   sweeping its own layers; a half waits for the other only where their
+//   layers come within one layer of each other (near the middle of the
+//   grid), and the middle pass(es) are done by one thread as above. Every
+//   update reads the same values as on one thread, and the largest change is
+//   the larger of the two threads', so the results are the same bits.
 // The kernels are built for AVX-512, for AVX2 and for any x86-64; the best
 // that the processor offers is used.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "model/model_state.h"
+#include "solver/mirror.h"
 
 namespace ph {
 
@@ -56,6 +65,17 @@ struct StepInputs {
   float dtstep = 0;
 };
 
+struct SweepOptions {
+  // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
+  // enough to gain from them and the process may use two processors.
+  int threads = 0;
+  // For tests of the hand-over rule between the two threads: with threads =
+  // 2, both halves run on this thread in turns, each running ahead of the
+  // other as far as the rule lets it. A rule that let a half run too far
+  // would show as different results.
+  bool halvesInTurns = false;
+};
+
 class Sweeper {
  public:
   // Instruction sets the sweep is built for; the best one the processor
@@ -64,18 +84,40 @@ class Sweeper {
   static std::vector<Isa> supportedIsas();
   static const char* isaName(Isa isa);
 
-  Sweeper();
+  explicit Sweeper(SweepOptions options = {});
+  ~Sweeper();
+  Sweeper(Sweeper&&) noexcept;
+  Sweeper& operator=(Sweeper&&) noexcept;
+
   // Forms the per-step terms. Call once per step, before the first sweep;
   // the sweeps use the inputs (plan mask included) as they are here.
   void prepare(const StepInputs& in);
-  // One sweep over hnew; raises err to the largest |change| / tscale. For a
-  // step under 0.12 s relax is forced to 1.0, and the caller sees it.
-  void sweep(RealField& hnew, float tscale, float& err, double& relax) const;
+
+  // The sweeps of a step work on a copy of the field in the sheared layout:
+  // load() takes it from hnew, store() writes it back (every cell of the
+  // layers 1..nz, columns and rows in use).
+  void load(const RealField& hnew);
+  void store(RealField& hnew) const;
+  // boundary() on the loaded field: each mirror face takes the plane two
+  // cells inside, its rim excepted, faces in the order 1 to 6.
+  void mirrorFaces(const FaceCodes& bound);
+  // One sweep over the loaded field; raises err to the largest
+  // |change| / tscale. For a step under 0.12 s relax is forced to 1.0, and
+  // the caller sees it.
+  void sweep(float tscale, float& err, double& relax);
+  // load(hnew), one sweep, store(hnew).
+  void sweep(RealField& hnew, float tscale, float& err, double& relax);
 
   // Selects the instruction set (one of supportedIsas()); for tests and
   // benchmarks.
   void useIsa(Isa isa) { isa_ = isa; }
   Isa isa() const { return isa_; }
+  // Threads the sweeps of the prepared step use.
+  int threads() const;
+  // Double divisions per cell update of the prepared step: the four of the
+  // formula, less those that become multiplications, plus the division of
+  // each change by tscale where it cannot wait (tscale not positive finite).
+  int divisionsPerUpdate(float tscale) const;
 
   // The sheared layout: cell (i, j, k) lives in row ((i-1) + (j-1)) mod ny
   // of layer k, at position i of that row. Lanes that run past the last
@@ -83,8 +125,13 @@ class Sweeper {
   static constexpr int rowPitch = ijcap + 8;
 
  private:
+  struct Team;  // the second thread and what it shares with the first
+
   StepInputs in_;
+  SweepOptions options_;
   Isa isa_ = Isa::generic;
+  std::unique_ptr<Team> team_;
+  bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
   std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
@@ -94,8 +141,7 @@ class Sweeper {
   std::vector<std::uint8_t> mat_;    // material of each computed cell, sheared
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
-  mutable std::vector<float> work_;  // the field during a sweep, sheared
-  mutable std::vector<char> sheared_;  // layers of work_ filled in this sweep
+  std::vector<float> work_;          // the field during the sweeps, sheared
 };
 
 }  // namespace ph
