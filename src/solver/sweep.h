@@ -65,6 +65,8 @@ struct StepInputs {
   float dtstep = 0;
 };
 
+struct SweepRun;  // a run of eight cells of a schedule
+
 struct SweepOptions {
   // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
   // enough to gain from them and the process may use two processors.
@@ -136,12 +138,18 @@ class Sweeper {
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
   std::vector<double> denom_;        // 2*alpha*S + (A/sig)/dt of each material
+  std::vector<double> denomRows_;    // the same, each eight times over
   std::vector<float> holdRing_;      // three layers of hold, sheared, for prepare()
   std::vector<int> matIn_;           // one layer of imat, sheared, for prepare()
   std::vector<std::uint8_t> mat_;    // material of each computed cell, sheared
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
   std::vector<float> work_;          // the field during the sweeps, sheared
+  // The runs of eight cells of whole passes, in the order a call sweeps them:
+  // [passes in a group - 1][both halves, forward half, reflected half], for
+  // the extents they were made for.
+  std::vector<SweepRun> schedule_[2][3];
+  int scheduledNx_ = 0, scheduledNy_ = 0;
 };
 
 }  // namespace ph
