@@ -21,13 +21,14 @@
 
 namespace ph {
 
-// One run of eight (or fewer) cells of a precomputed schedule: rows of the
-// diagonal, of the diagonals before and after it and of the one fetched
-// ahead (offsets within a layer), the first column, the number of lanes in
-// use, and which job of the call it belongs to.
+// One run of eight (or fewer) cells of a precomputed schedule: where its
+// first cell lies in a layer, where the rows of the diagonals before and
+// after it lie from there, where the cells fetched ahead lie in a layer, the
+// number of lanes in use, and which job of the call it belongs to.
 struct SweepRun {
-  std::int32_t cur, prv, nxt, ahead;
-  std::int16_t i;
+  std::int32_t at;
+  std::int16_t prv, nxt;
+  std::int32_t ahead;
   std::int8_t count, job;
 };
 
@@ -295,10 +296,11 @@ PH_INLINE void updateRun(const Shared& s, float* cur, const float* prv, const fl
     const typename V::d tstar = (V::loadd(s.oldTerm + row + x) + s.alpha * nnew + V::loadd(s.oldLapl + row + x)) /
                                 V::denomAt(s.denom, s.mat + row + x);
     const typename V::f v = V::narrow(s.relax * tstar - s.relaxM1 * V::widen(t0));
+    // -1 in the lanes of computed cells, 0 elsewhere.
     const typename V::i on = V::loadi(act + x) & V::loadi(laneMasks[count] + h);
-    V::storef(cur + x, on ? v : t0);
+    V::storef(cur + x, on < 0 ? v : t0);
     // A change raises acc only where it is larger (a NaN never does).
-    const typename V::f change = on ? (divideEach ? V::absf(v - t0) / s.tscale : V::absf(v - t0)) : none;
+    const typename V::f change = on < 0 ? (divideEach ? V::absf(v - t0) / s.tscale : V::absf(v - t0)) : none;
     *acc = change > *acc ? change : *acc;
   }
 }
@@ -338,20 +340,21 @@ struct JobBases {
 // job they belong to, so that the short diagonals cost no more than their
 // cells.
 template <int Isa, bool divideEach, unsigned P>
-PH_INLINE void scheduledOf(const Shared& s, const SweepRun* runs, std::size_t n, const JobBases& b,
+PH_INLINE void scheduledOf(const Shared& shared, const SweepRun* runs, std::size_t n, const JobBases& b,
                            float& err) {
+  const Shared s = shared;  // a copy that no store of the sweep can reach
   typename Width<Isa>::f acc = Width<Isa>::splatf(divideEach ? err : -std::numeric_limits<float>::infinity());
   for (const SweepRun* e = runs; e != runs + n; ++e) {
     const std::ptrdiff_t layer = b.layer[e->job];
-    const std::ptrdiff_t far = layer + e->ahead + e->i;
+    const std::ptrdiff_t far = layer + e->ahead;
     __builtin_prefetch(s.oldTerm + far);
     __builtin_prefetch(s.oldLapl + far);
     __builtin_prefetch(s.mat + far);
     __builtin_prefetch(s.work + far + b.cold[e->job]);
-    float* const cur = s.work + layer + e->cur;
-    updateRun<Isa, divideEach, P>(s, cur, s.work + layer + e->prv, s.work + layer + e->nxt,
-                                  cur - s.layerSize, cur + s.layerSize, layer + e->cur, e->i,
-                                  s.active + e->cur, e->count, &acc);
+    const std::ptrdiff_t x = layer + e->at;
+    float* const cur = s.work + x;
+    updateRun<Isa, divideEach, P>(s, cur, cur + e->prv, cur + e->nxt, cur - s.layerSize, cur + s.layerSize, x, 0,
+                                  s.active + e->at, e->count, &acc);
   }
   mergeLanes<divideEach>(s, acc, err);
 }
@@ -653,7 +656,8 @@ std::vector<SweepRun> makeSchedule(int passes, bool forward, bool reflected, int
       const int lo = std::max(2, d - ny + 3), hi = std::min(nx - 1, d);
       const int ahead = jobReflected[n] ? std::max(d - prefetchAhead, 0) : std::min(d + prefetchAhead, nx + ny - 1);
       for (int i = lo; i <= hi; i += lanes)
-        runs.push_back({diagRow[d], diagRow[d - 1], diagRow[d + 1], diagRow[ahead], std::int16_t(i),
+        runs.push_back({diagRow[d] + i, std::int16_t(diagRow[d - 1] - diagRow[d]),
+                        std::int16_t(diagRow[d + 1] - diagRow[d]), diagRow[ahead] + i,
                         std::int8_t(std::min(lanes, hi - i + 1)), std::int8_t(n)});
     }
   return runs;
