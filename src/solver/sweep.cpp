@@ -103,10 +103,6 @@ PH_INLINE vf absf(vf v) { return (vf)((vi)v & 0x7fffffff); }
 __attribute__((noinline)) void gatherEach(const double* table, const std::uint8_t* m, double* out) {
   for (int l = 0; l < lanes; ++l) out[l] = table[m[l]];
 }
-// The same from a table of rows of eight.
-__attribute__((noinline)) void gatherRows(const double* rows, const std::uint8_t* m, double* out) {
-  for (int l = 0; l < lanes; ++l) out[l] = rows[lanes * m[l]];
-}
 
 // table[m] for eight material numbers m; one load when they agree, as they
 // do away from the faces between materials.
@@ -188,9 +184,11 @@ struct Width {
     word w;
     std::memcpy(&w, m, sizeof w);
     if (__builtin_expect(w == word(word(w & 0xff) * word(0x0101010101010101ull)), 1)) return loadd(rows + lanes * (w & 0xff));
-    double each[lanes];
-    gatherRows(rows, m, each);
-    return loadd(each);
+    return gatherLanes(rows, m, std::make_integer_sequence<int, L>{});
+  }
+  template <int... l>
+  static PH_INLINE d gatherLanes(const double* rows, const std::uint8_t* m, std::integer_sequence<int, l...>) {
+    return d{rows[lanes * m[l]]...};
   }
 };
 
