@@ -3,6 +3,7 @@
 #include <cmath>
 #include <string>
 
+#include "driver/step_pass.h"
 #include "hydration/field.h"
 #include "hydration/model.h"
 #include "hydration/ratetable.h"
@@ -162,6 +163,10 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
     in.dz2 = double(s.dz) * double(s.dz);
     const StepControl control{s.maxits, s.maxerr};
     const std::size_t centre = centreCell(nx, ny, nz);
+    // The sums of the mean concrete temperature of the field the next step
+    // starts from (model mode).
+    ConcreteSums concrete;
+    if (rtsflag == 0) concrete = concreteSums(nx, ny, nz, s.imat, s.prod, s.hnew);
 
     long long computed = 0;
     for (;;) {
@@ -189,7 +194,7 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
         qused = qused + NewRT * dtstep;
         rtsource(run, s.nrate, irt, s.rtab, s.qtot, dtstep, time, OldRT, NewRT);
       } else {
-        const float tconc = getctemp(run, nx, ny, nz, s.imat, s.prod, s.hnew);
+        const float tconc = concreteTemperature(run, nx, ny, nz, concrete, s.hnew);
         modsource(run, time, s.qtot, tconc, P, dtstep, qused, s.modflag, OldRT, NewRT);
       }
       ttdirich(run, s, time - dtstep / 2.0f, s.hnew);
@@ -199,8 +204,9 @@ void forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* cou
       int sweeps = 0;
       err = converge(sweeper, in, s.bound, control, s.hnew, &sweeps);
       nedge(nx, ny, nz, s.bound, s.hnew);
-      hupdate(nx, ny, nz, hold, s.hnew);
-      const Stats st = deviat(nx, ny, nz, s.hnew);
+      const StepFigures fig = afterStep(nx, ny, nz, s.imat, s.prod, s.hnew, hold, rtsflag == 0);
+      const Stats& st = fig.st;
+      concrete = fig.concrete;
       if (counters) {
         ++counters->steps;
         counters->sweeps += sweeps;
