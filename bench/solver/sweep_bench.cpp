@@ -189,14 +189,17 @@ int main(int argc, char** argv) {
   probe.prepare(scene().in);
   const int divisions = probe.divisionsPerUpdate(10.0f);
   std::printf("\nDivision floor (%d double divisions per update on this pour):\n", divisions);
-  std::printf("  %-8s %14s %14s %24s\n", "kernel", "ns/division", "floor ns/upd", "best sweep / floor");
+  std::printf("  %-8s %14s %14s   %s\n", "kernel", "ns/division", "floor ns/upd",
+              "best sweep / floor (of the processors it runs on)");
   for (Sweeper::Isa isa : Sweeper::supportedIsas()) {
     const double perDivision = bench::nsPerDivision(isa);
     const double floor = divisions * perDivision;
     std::printf("  %-8s %14.4f %14.4f", Sweeper::isaName(isa), perDivision, floor);
-    for (const char* suffix : {"", " x2"}) {
-      const auto it = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + suffix);
-      if (it != bestNs.end()) std::printf("   %s%6.2f", *suffix ? "two threads " : "one thread ", it->second / floor);
+    // Two threads have two dividers: their floor is half.
+    for (int threads : {1, 2}) {
+      const auto it = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""));
+      if (it != bestNs.end())
+        std::printf("   %s%6.2f", threads == 2 ? "two threads " : "one thread ", it->second / (floor / threads));
     }
     std::printf("\n");
   }
