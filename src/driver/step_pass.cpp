@@ -12,7 +12,12 @@ StepFigures afterStep(int nx, int ny, int nz, const IntField& imat, const MatTab
   f.st = deviatWith(nx, ny, nz, hnew, [&](std::size_t c) {
     hold[c] = hnew[c];
     if (!left) return;
-    f.concrete.add(imat, prod, hnew, cell(i, j, k));
+    const std::size_t at = cell(i, j, k);
+    f.concrete.add(imat, prod, hnew, at);
+    // getctemp's order strides through memory; the cells it takes a column
+    // later (next j, same k) are fetched now.
+    __builtin_prefetch(&hnew[at + ijcap]);
+    __builtin_prefetch(&imat[at + ijcap]);
     if (++k > nz - 1) {
       k = 2;
       if (++j > ny - 1) {

@@ -710,17 +710,20 @@ void publish(std::atomic<int>& a, int v) {
 
 }  // namespace
 
-// The second thread sweeps the reflected half of every pass but the middle
-// ones; the first thread the forward half and the middle passes. Each counter
-// holds the number of the last sweep that reached its point.
+// The second thread, and what it shares with the first. It runs one task at
+// a time: in a sweep the reflected half of every pass but the middle ones
+// (the first thread does the forward half and the middle passes); at the
+// start of a step whatever the caller runs alongside the step's set-up.
+// Each counter holds the number of the last task that reached its point.
 struct Sweeper::Team {
-  std::atomic<int> posted{0};    // sweeps handed to the worker (or -1: stop)
+  std::atomic<int> posted{0};    // tasks handed to the worker (or -1: stop)
   std::atomic<int> before{0};    // the worker is done with the passes before the middle
   std::atomic<int> middle{0};    // the first thread is done with the middle passes
-  std::atomic<int> finished{0};  // the worker is done with the sweep
-  // The sweep handed over, set before `posted` rises; err is the caller's
-  // err going in and the worker's coming out (read after `finished` rises).
-  void (*passes)(void*, Team&) = nullptr;
+  std::atomic<int> finished{0};  // the worker is done with the task
+  // The task handed over, set before `posted` rises; in a sweep err is the
+  // caller's err going in and the worker's coming out (read after `finished`
+  // rises).
+  void (*task)(void*, Team&) = nullptr;
   void* context = nullptr;
   float err = 0;
   std::thread worker;  // started once everything above is in place
@@ -731,11 +734,22 @@ struct Sweeper::Team {
     worker.join();
   }
 
+  // Hands f, called as f(team), to the worker; returns the task's number.
+  template <typename F>
+  int start(F& f) {
+    context = &f;
+    task = [](void* c, Team& team) { (*static_cast<F*>(c))(team); };
+    const int no = posted.load(std::memory_order_relaxed) + 1;
+    publish(posted, no);
+    return no;
+  }
+  void join(int no) { waitAtLeast(finished, no); }
+
   void run() {
     for (int seen = 0;;) {
       seen = waitFor(posted, [seen](int now) { return now != seen; });
       if (seen < 0) return;
-      passes(context, *this);
+      task(context, *this);
       publish(finished, seen);
     }
   }
@@ -769,12 +783,29 @@ namespace {
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
 }  // namespace
 
-int Sweeper::threads() const {
-  if (!sweepsAnything(in_)) return 1;
+int Sweeper::threads() const { return threadsFor(in_); }
+
+int Sweeper::threadsFor(const StepInputs& in) const {
+  if (!sweepsAnything(in)) return 1;
   if (options_.threads == 1 || options_.threads == 2) return options_.threads;
   static const int cpus = processorsAtHand();
-  const long long updates = 2LL * (in_.nx - 2) * (in_.ny - 2) * (in_.nz - 2);
-  return cpus >= 2 && updates >= twoThreadUpdates && in_.nz >= 8 ? 2 : 1;
+  const long long updates = 2LL * (in.nx - 2) * (in.ny - 2) * (in.nz - 2);
+  return cpus >= 2 && updates >= twoThreadUpdates && in.nz >= 8 ? 2 : 1;
+}
+
+void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::function<void()>& alongside) {
+  if (threadsFor(in) == 1) {
+    alongside();
+    prepare(in);
+    load(hnew);
+    return;
+  }
+  if (!team_) team_ = std::make_unique<Team>();
+  auto task = [&alongside](Team&) { alongside(); };
+  const int no = team_->start(task);
+  prepare(in);
+  load(hnew);
+  team_->join(no);
 }
 
 int Sweeper::divisionsPerUpdate(float tscale) const {
@@ -1020,16 +1051,14 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     halves(midHi + 1, nz - 1, false, true, e);
     team.err = e;
   };
-  t.context = &reflectedHalf;
-  t.passes = [](void* c, Team& team) { (*static_cast<decltype(reflectedHalf)*>(c))(team); };
   t.err = err;
-  publish(t.posted, sweepNo);
+  t.start(reflectedHalf);
   halves(2, midLo - 1, true, false, err);
   waitAtLeast(t.before, sweepNo);
   middles();
   publish(t.middle, sweepNo);
   halves(midHi + 1, nz - 1, true, false, err);
-  waitAtLeast(t.finished, sweepNo);
+  t.join(sweepNo);
   if (t.err > err) err = t.err;
 }
 

@@ -43,6 +43,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -95,6 +96,12 @@ class Sweeper {
   // the sweeps use the inputs (plan mask included) as they are here.
   void prepare(const StepInputs& in);
 
+  // prepare(in) and load(hnew), with alongside() run meanwhile on the
+  // second thread when the sweeps of the step use two (before them
+  // otherwise). alongside() may read what prepare and load read, and write
+  // nothing they read.
+  void begin(const StepInputs& in, const RealField& hnew, const std::function<void()>& alongside);
+
   // The sweeps of a step work on a copy of the field in the sheared layout:
   // load() takes it from hnew, store() writes it back (every cell of the
   // layers 1..nz, columns and rows in use).
@@ -128,6 +135,7 @@ class Sweeper {
 
  private:
   struct Team;  // the second thread and what it shares with the first
+  int threadsFor(const StepInputs& in) const;
 
   StepInputs in_;
   SweepOptions options_;
