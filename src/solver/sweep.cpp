@@ -678,9 +678,10 @@ int processorsAtHand() {
   return int(std::thread::hardware_concurrency());
 }
 
-// Below this many computed-interior updates per sweep a second thread costs
-// more in hand-overs than it saves.
-constexpr long long twoThreadUpdates = 2LL * 30 * 30 * 30;
+// Below this many updates per sweep (about 0.1 ms of work for one thread) a
+// second thread gains little, and loses where the processors are busy with
+// other work: every sweep hands over to it and waits for it twice.
+constexpr long long twoThreadUpdates = 2LL * 40 * 40 * 40;
 
 
 // Waits until ready(a's value). Hand-overs within a sweep come within
