@@ -39,15 +39,15 @@ PH_DIVIDE(divideAvx2, __attribute__((target("avx2"))))
 PH_DIVIDE(divideGeneric, )
 #undef PH_DIVIDE
 
-// Nanoseconds per division of one lane, the best of a few tries of about
-// 20 ms each.
+// Nanoseconds per division of one lane, the best of many short tries (a few
+// milliseconds each), so that a busy machine shows in fewer of them.
 inline double nsPerDivision(Sweeper::Isa isa) {
   double (*divide)(long, double) = isa == Sweeper::Isa::avx512 ? divideAvx512
                                    : isa == Sweeper::Isa::avx2 ? divideAvx2
                                                                : divideGeneric;
-  const long rounds = 200000;
+  const long rounds = 50000;
   double best = 1e300, sink = 0;
-  for (int t = 0; t < 7; ++t) {
+  for (int t = 0; t < 40; ++t) {
     const auto t0 = std::chrono::steady_clock::now();
     sink += divide(rounds, 1.0000001);
     const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
