@@ -184,22 +184,26 @@ int main(int argc, char** argv) {
       std::printf("  %-18s %8.3f ns   reference / this = %6.2f\n", name.c_str(), ns, bestNs["reference"] / ns);
   }
 
-  // The floor: the divisions of an update at the divider's pace.
+  // The floor: the divisions of an update at the divider's pace. Beside it,
+  // the conversions of an update (six neighbours and the old value widened,
+  // the new value narrowed) at the converter's pace.
   Sweeper probe;
   probe.prepare(scene().in);
   const int divisions = probe.divisionsPerUpdate(10.0f);
-  std::printf("\nDivision floor (%d double divisions per update on this pour):\n", divisions);
-  std::printf("  %-8s %14s %14s   %s\n", "kernel", "ns/division", "floor ns/upd",
-              "best sweep / floor (of the processors it runs on)");
+  constexpr int conversions = 8;
+  std::printf("\nFloors per update on this pour: %d double divisions (the division floor), %d conversions\n",
+              divisions, conversions);
+  std::printf("  %-8s %12s %12s %12s   %s\n", "kernel", "ns/division", "div floor", "cvt floor",
+              "best sweep / division floor of the processors it runs on");
   for (Sweeper::Isa isa : Sweeper::supportedIsas()) {
-    const double perDivision = bench::nsPerDivision(isa);
-    const double floor = divisions * perDivision;
-    std::printf("  %-8s %14.4f %14.4f", Sweeper::isaName(isa), perDivision, floor);
+    const double floor = divisions * bench::nsPerDivision(isa);
+    const double convert = conversions * bench::nsPerConversion(isa);
+    std::printf("  %-8s %12.4f %12.4f %12.4f", Sweeper::isaName(isa), floor / divisions, floor, convert);
     // Two threads have two dividers: their floor is half.
     for (int threads : {1, 2}) {
       const auto it = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""));
       if (it != bestNs.end())
-        std::printf("   %s%6.2f", threads == 2 ? "two threads " : "one thread ", it->second / (floor / threads));
+        std::printf("   %s%5.2f", threads == 2 ? "two threads " : "one thread ", it->second / (floor / threads));
     }
     std::printf("\n");
   }
