@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -678,6 +679,10 @@ int processorsAtHand() {
   return int(std::thread::hardware_concurrency());
 }
 
+// Sweeps on one thread after a sweep on two in which the first thread waited
+// for the second for more than a quarter of the time.
+constexpr int standDownSweeps = 100;
+
 // Below this many updates per sweep (about 0.1 ms of work for one thread) a
 // second thread gains little, and loses where the processors are busy with
 // other work: every sweep hands over to it and waits for it twice.
@@ -786,6 +791,8 @@ bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && i
 
 int Sweeper::threads() const { return threadsFor(in_); }
 
+bool Sweeper::standingDown() const { return options_.threads == 0 && standDown_ > 0; }
+
 int Sweeper::threadsFor(const StepInputs& in) const {
   if (!sweepsAnything(in)) return 1;
   if (options_.threads == 1 || options_.threads == 2) return options_.threads;
@@ -795,7 +802,7 @@ int Sweeper::threadsFor(const StepInputs& in) const {
 }
 
 void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::function<void()>& alongside) {
-  if (threadsFor(in) == 1) {
+  if (threadsFor(in) == 1 || standingDown()) {
     alongside();
     prepare(in);
     load(hnew);
@@ -1019,7 +1026,8 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     }
   };
 
-  if (threads() == 1 && !options_.halvesInTurns) {
+  if ((threads() == 1 || standingDown()) && !options_.halvesInTurns) {
+    if (standDown_ > 0) --standDown_;
     halves(2, midLo - 1, true, true, err);
     middles();
     halves(midHi + 1, nz - 1, true, true, err);
@@ -1053,14 +1061,26 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     team.err = e;
   };
   t.err = err;
+  using clock = std::chrono::steady_clock;
+  const clock::time_point begun = clock::now();
+  clock::duration waited{};
+  auto waitFor = [&](auto until) {
+    const clock::time_point from = clock::now();
+    until();
+    waited += clock::now() - from;
+  };
   t.start(reflectedHalf);
   halves(2, midLo - 1, true, false, err);
-  waitAtLeast(t.before, sweepNo);
+  waitFor([&] { waitAtLeast(t.before, sweepNo); });
   middles();
   publish(t.middle, sweepNo);
   halves(midHi + 1, nz - 1, true, false, err);
-  t.join(sweepNo);
+  waitFor([&] { t.join(sweepNo); });
   if (t.err > err) err = t.err;
+  // Where the processors are busy with other work the second thread may be
+  // kept from running for a scheduler's time slice, and this one waits for
+  // it: then the sweeps go on one thread for a while.
+  if (options_.threads == 0 && waited * 4 > clock::now() - begun) standDown_ = standDownSweeps;
 }
 
 }  // namespace ph

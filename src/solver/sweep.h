@@ -70,7 +70,8 @@ struct SweepRun;  // a run of eight cells of a schedule
 
 struct SweepOptions {
   // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
-  // enough to gain from them and the process may use two processors.
+  // enough to gain from them and the process may use two processors (and
+  // to go on one for a while where the second keeps the first waiting).
   int threads = 0;
   // For tests of the hand-over rule between the two threads: with threads =
   // 2, both halves run on this thread in turns, each running ahead of the
@@ -136,12 +137,14 @@ class Sweeper {
  private:
   struct Team;  // the second thread and what it shares with the first
   int threadsFor(const StepInputs& in) const;
+  bool standingDown() const;
 
   StepInputs in_;
   SweepOptions options_;
   Isa isa_ = Isa::generic;
   std::unique_ptr<Team> team_;
   bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
+  int standDown_ = 0;                // sweeps left on one thread (threads chosen, not forced)
   std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
