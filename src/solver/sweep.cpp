@@ -64,15 +64,12 @@ PH_INLINE vd loadd(const double* p) {
   return v;
 }
 PH_INLINE void stored(double* p, vd v) { std::memcpy(p, &v, sizeof v); }
-// Written lane by lane, these two become one instruction each with AVX-512
-// (one broadcast, one conversion), where GCC builds the plain forms
-// ({x, x, ...} and __builtin_convertvector) from pieces.
+// A shuffle, which GCC makes one broadcast, where it builds {x, x, ...} lane
+// by lane.
 PH_INLINE vd splat(double x) {
   const vd v = {x};
   return __builtin_shufflevector(v, v, 0, 0, 0, 0, 0, 0, 0, 0);
 }
-PH_INLINE vf splat(float x) { return vf{x, x, x, x, x, x, x, x}; }
-PH_INLINE vd widen(vf v) { return vd{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]}; }
 // Instruction sets, as template arguments of the kernels.
 enum KernelIsa { isaGeneric, isaAvx2, isaAvx512 };
 
@@ -97,7 +94,6 @@ PH_INLINE vd widenAt(const float* p) {
 #endif
   return __builtin_convertvector(loadf(p), vd);
 }
-PH_INLINE vf absf(vf v) { return (vf)((vi)v & 0x7fffffff); }
 
 // Out of line, so that GCC does not build the common broadcast below lane by
 // lane as it builds this.
