@@ -675,8 +675,9 @@ int processorsAtHand() {
   return int(std::thread::hardware_concurrency());
 }
 
-// Sweeps on one thread after a sweep on two in which the first thread waited
-// for the second for more than a quarter of the time.
+// Sweeps on one thread after a few sweeps on two in a row in which the first
+// thread waited for the second for more than a quarter of the time.
+constexpr int slowSweepsToStandDown = 3;
 constexpr int standDownSweeps = 100;
 
 // Below this many updates per sweep (about 0.1 ms of work for one thread) a
@@ -1075,8 +1076,10 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   if (t.err > err) err = t.err;
   // Where the processors are busy with other work the second thread may be
   // kept from running for a scheduler's time slice, and this one waits for
-  // it: then the sweeps go on one thread for a while.
-  if (options_.threads == 0 && waited * 4 > clock::now() - begun) standDown_ = standDownSweeps;
+  // it: after a few such sweeps in a row (the first after a rest starts
+  // cold) the sweeps go on one thread for a while.
+  slowSweeps_ = waited * 4 > clock::now() - begun ? slowSweeps_ + 1 : 0;
+  if (options_.threads == 0 && slowSweeps_ >= slowSweepsToStandDown) standDown_ = standDownSweeps, slowSweeps_ = 0;
 }
 
 }  // namespace ph

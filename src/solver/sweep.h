@@ -145,6 +145,7 @@ class Sweeper {
   std::unique_ptr<Team> team_;
   bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
   int standDown_ = 0;                // sweeps left on one thread (threads chosen, not forced)
+  int slowSweeps_ = 0;               // sweeps on two threads in a row that kept the first waiting
   std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
