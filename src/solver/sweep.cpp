@@ -676,7 +676,7 @@ int processorsAtHand() {
 }
 
 // Sweeps on one thread after a few sweeps on two in a row in which the first
-// thread waited for the second for more than a quarter of the time.
+// thread waited for the second for half the time or more.
 constexpr int slowSweepsToStandDown = 3;
 constexpr int standDownSweeps = 100;
 
@@ -1076,9 +1076,10 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   if (t.err > err) err = t.err;
   // Where the processors are busy with other work the second thread may be
   // kept from running for a scheduler's time slice, and this one waits for
-  // it: after a few such sweeps in a row (the first after a rest starts
-  // cold) the sweeps go on one thread for a while.
-  slowSweeps_ = waited * 4 > clock::now() - begun ? slowSweeps_ + 1 : 0;
+  // it: a sweep in which it waited for half the time gained nothing. After a
+  // few such sweeps in a row (the first after a rest starts cold) the sweeps
+  // go on one thread for a while.
+  slowSweeps_ = waited * 2 > clock::now() - begun ? slowSweeps_ + 1 : 0;
   if (options_.threads == 0 && slowSweeps_ >= slowSweepsToStandDown) standDown_ = standDownSweeps, slowSweeps_ = 0;
 }
 
