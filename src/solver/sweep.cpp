@@ -786,7 +786,7 @@ namespace {
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
 }  // namespace
 
-int Sweeper::threads() const { return threadsFor(in_); }
+int Sweeper::threads() const { return standingDown() ? 1 : threadsFor(in_); }
 
 bool Sweeper::standingDown() const { return options_.threads == 0 && standDown_ > 0; }
 
@@ -1023,7 +1023,7 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     }
   };
 
-  if ((threads() == 1 || standingDown()) && !options_.halvesInTurns) {
+  if (threads() == 1 && !options_.halvesInTurns) {
     if (standDown_ > 0) --standDown_;
     halves(2, midLo - 1, true, true, err);
     middles();

@@ -20,6 +20,10 @@
 //   each anti-diagonal of a layer is a contiguous row. It is loaded once per
 //   step, the mirror faces are refreshed in it before each sweep, and it is
 //   stored back once the step's sweeps are done.
+// - Two consecutive passes of a half run together, the second one diagonal
+//   behind the first, so that the divider has independent work where one
+//   pass's diagonals are short; the runs of eight cells they take come from
+//   a schedule made once for the extents.
 // - Away from the middle of the grid the two halves of a pass work on layers
 //   that do not touch, so each half is one such layer sweep. Where they
 //   meet (one shared middle layer, or two neighbouring ones) the layer splits
@@ -31,14 +35,13 @@
 //   as multiplying by its reciprocal, bit for bit; that is what is done then.
 // - The largest change is divided by tscale once, at the end: for a positive
 //   tscale the quotient rises with the change.
-// - On two threads the two halves of each pass run side by side, each thread
-//   sweeping its own layers; a half waits for the other only where their
-//   layers come within one layer of each other (near the middle of the
-//   grid), and the middle pass(es) are done by one thread as above. Every
+// - On two threads each half of the passes runs on its own thread, at its
+//   own pace: outside the middle passes the halves never touch, so they meet
+//   only there, where one thread does the middle passes as above. Every
 //   update reads the same values as on one thread, and the largest change is
 //   the larger of the two threads', so the results are the same bits.
-// The kernels are built for AVX-512, for AVX2 and for any x86-64; the best
-// that the processor offers is used.
+// The kernels are built for AVX-512, for AVX2 and for any x86-64, each in its
+// vector width; the best that the processor offers is used.
 #pragma once
 
 #include <cstddef>
@@ -73,10 +76,11 @@ struct SweepOptions {
   // enough to gain from them and the process may use two processors (and
   // to go on one for a while where the second keeps the first waiting).
   int threads = 0;
-  // For tests of the hand-over rule between the two threads: with threads =
-  // 2, both halves run on this thread in turns, each running ahead of the
-  // other as far as the rule lets it. A rule that let a half run too far
-  // would show as different results.
+  // For tests of the rule by which the two threads meet: with threads = 2,
+  // both halves run on this thread in turns, all passes of one half up to
+  // the middle before the other's, and the same after the middle, the half
+  // that goes first changing from sweep to sweep. A meeting rule that let a
+  // half run too far would show as different results.
   bool halvesInTurns = false;
 };
 
@@ -105,7 +109,7 @@ class Sweeper {
 
   // The sweeps of a step work on a copy of the field in the sheared layout:
   // load() takes it from hnew, store() writes it back (every cell of the
-  // layers 1..nz, columns and rows in use).
+  // layers 1..nz, columns and rows in use). Both come after prepare().
   void load(const RealField& hnew);
   void store(RealField& hnew) const;
   // boundary() on the loaded field: each mirror face takes the plane two
@@ -122,7 +126,8 @@ class Sweeper {
   // benchmarks.
   void useIsa(Isa isa) { isa_ = isa; }
   Isa isa() const { return isa_; }
-  // Threads the sweeps of the prepared step use.
+  // Threads the sweeps of the prepared step use (one for a while, when the
+  // count is chosen here and the second thread kept the first waiting).
   int threads() const;
   // Double divisions per cell update of the prepared step: the four of the
   // formula, less those that become multiplications, plus the division of
