@@ -17,16 +17,9 @@ struct Stats {
 Stats deviat(int nx, int ny, int nz, const RealField& field);
 Stats xdeviat(int nx, int ny, int nz, const IntField& imat, const MatTable& table);
 
-// deviat, calling also(c) for each cell c of its first pass, in its order;
-// for passes over the field that can ride along with it.
-template <typename Also>
-Stats deviatWith(int nx, int ny, int nz, const RealField& field, Also also);
-
 // The statistics of value(c) over the cells c in use, calling also(c) for
-// each cell of the first pass.
-template <typename ValueAt, typename Also>
-Stats statistics(int nx, int ny, int nz, ValueAt value, Also also);
-
+// each cell of the first pass, in its order: for passes over the field that
+// can ride along with it.
 template <typename ValueAt, typename Also>
 Stats statistics(int nx, int ny, int nz, ValueAt value, Also also) {
   Stats s;
@@ -63,6 +56,7 @@ Stats statistics(int nx, int ny, int nz, ValueAt value, Also also) {
   return s;
 }
 
+// deviat with a pass riding along.
 template <typename Also>
 Stats deviatWith(int nx, int ny, int nz, const RealField& field, Also also) {
   return statistics(nx, ny, nz, [&](std::size_t c) { return field[c]; }, also);
