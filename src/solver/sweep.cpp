@@ -675,10 +675,12 @@ int processorsAtHand() {
   return int(std::thread::hardware_concurrency());
 }
 
-// Sweeps on one thread after a few sweeps on two in a row in which the first
-// thread waited for the second for half the time or more.
-constexpr int slowSweepsToStandDown = 3;
-constexpr int standDownSweeps = 100;
+// With the thread count left to it, the Sweeper sweeps on one thread or on
+// two, whichever it last found faster (where the processors are busy with
+// other work the second thread may be kept waiting for a scheduler's time
+// slice, and two threads lose); every so often it tries the other count again
+// for two sweeps, the second of which it times.
+constexpr int probeEvery = 50;
 
 // Below this many updates per sweep (about 0.1 ms of work for one thread) a
 // second thread gains little, and loses where the processors are busy with
@@ -786,9 +788,35 @@ namespace {
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
 }  // namespace
 
-int Sweeper::threads() const { return standingDown() ? 1 : threadsFor(in_); }
+int Sweeper::threads() const {
+  if (threadsFor(in_) == 1) return 1;
+  return options_.threads == 2 || lastTwo_ ? 2 : 1;
+}
 
-bool Sweeper::standingDown() const { return options_.threads == 0 && standDown_ > 0; }
+bool Sweeper::nextOnTwo() {
+  bool two = true;
+  if (options_.threads == 0) {
+    if (sweepTime_[1] == 0.0)
+      two = true;
+    else if (sweepTime_[0] == 0.0)
+      two = false;
+    else {
+      two = sweepTime_[1] < sweepTime_[0];
+      if (++sinceProbe_ > probeEvery) {
+        two = !two;
+        if (sinceProbe_ == probeEvery + 2) sinceProbe_ = 0;
+      }
+    }
+  }
+  streak_ = two == lastTwo_ ? streak_ + 1 : 1;
+  lastTwo_ = two;
+  return two;
+}
+
+void Sweeper::timed(bool two, double seconds) {
+  // The first sweep after a change of count starts cold.
+  if (streak_ >= 2) sweepTime_[two ? 1 : 0] = seconds;
+}
 
 int Sweeper::threadsFor(const StepInputs& in) const {
   if (!sweepsAnything(in)) return 1;
@@ -799,7 +827,7 @@ int Sweeper::threadsFor(const StepInputs& in) const {
 }
 
 void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::function<void()>& alongside) {
-  if (threadsFor(in) == 1 || standingDown()) {
+  if (threadsFor(in) == 1 || (options_.threads == 0 && !lastTwo_)) {
     alongside();
     prepare(in);
     load(hnew);
@@ -1023,11 +1051,14 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     }
   };
 
-  if (threads() == 1 && !options_.halvesInTurns) {
-    if (standDown_ > 0) --standDown_;
+  using clock = std::chrono::steady_clock;
+  const clock::time_point begun = clock::now();
+  const bool two = threadsFor(in_) == 2 && nextOnTwo();
+  if (!two && !options_.halvesInTurns) {
     halves(2, midLo - 1, true, true, err);
     middles();
     halves(midHi + 1, nz - 1, true, true, err);
+    timed(false, std::chrono::duration<double>(clock::now() - begun).count());
     return;
   }
 
@@ -1058,29 +1089,15 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
     team.err = e;
   };
   t.err = err;
-  using clock = std::chrono::steady_clock;
-  const clock::time_point begun = clock::now();
-  clock::duration waited{};
-  auto waitFor = [&](auto until) {
-    const clock::time_point from = clock::now();
-    until();
-    waited += clock::now() - from;
-  };
   t.start(reflectedHalf);
   halves(2, midLo - 1, true, false, err);
-  waitFor([&] { waitAtLeast(t.before, sweepNo); });
+  waitAtLeast(t.before, sweepNo);
   middles();
   publish(t.middle, sweepNo);
   halves(midHi + 1, nz - 1, true, false, err);
-  waitFor([&] { t.join(sweepNo); });
+  t.join(sweepNo);
   if (t.err > err) err = t.err;
-  // Where the processors are busy with other work the second thread may be
-  // kept from running for a scheduler's time slice, and this one waits for
-  // it: a sweep in which it waited for half the time gained nothing. After a
-  // few such sweeps in a row (the first after a rest starts cold) the sweeps
-  // go on one thread for a while.
-  slowSweeps_ = waited * 2 > clock::now() - begun ? slowSweeps_ + 1 : 0;
-  if (options_.threads == 0 && slowSweeps_ >= slowSweepsToStandDown) standDown_ = standDownSweeps, slowSweeps_ = 0;
+  timed(true, std::chrono::duration<double>(clock::now() - begun).count());
 }
 
 }  // namespace ph

@@ -73,8 +73,8 @@ struct SweepRun;  // a run of eight cells of a schedule
 
 struct SweepOptions {
   // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
-  // enough to gain from them and the process may use two processors (and
-  // to go on one for a while where the second keeps the first waiting).
+  // enough to gain from them and the process may use two processors, as
+  // long as two are found faster than one.
   int threads = 0;
   // For tests of the rule by which the two threads meet: with threads = 2,
   // both halves run on this thread in turns, all passes of one half up to
@@ -126,8 +126,8 @@ class Sweeper {
   // benchmarks.
   void useIsa(Isa isa) { isa_ = isa; }
   Isa isa() const { return isa_; }
-  // Threads the sweeps of the prepared step use (one for a while, when the
-  // count is chosen here and the second thread kept the first waiting).
+  // Threads the sweeps of the prepared step use (with the count chosen
+  // here: the count of the latest sweep).
   int threads() const;
   // Double divisions per cell update of the prepared step: the four of the
   // formula, less those that become multiplications, plus the division of
@@ -142,15 +142,20 @@ class Sweeper {
  private:
   struct Team;  // the second thread and what it shares with the first
   int threadsFor(const StepInputs& in) const;
-  bool standingDown() const;
+  // With the count chosen here: whether the next sweep goes on two threads,
+  // and how long a sweep took.
+  bool nextOnTwo();
+  void timed(bool two, double seconds);
 
   StepInputs in_;
   SweepOptions options_;
   Isa isa_ = Isa::generic;
   std::unique_ptr<Team> team_;
   bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
-  int standDown_ = 0;                // sweeps left on one thread (threads chosen, not forced)
-  int slowSweeps_ = 0;               // sweeps on two threads in a row that kept the first waiting
+  double sweepTime_[2] = {0, 0};     // s, the latest timed sweep on one thread, on two (0: none)
+  bool lastTwo_ = true;              // the latest sweep went on two threads
+  int streak_ = 0;                   // sweeps in a row on that count
+  int sinceProbe_ = 0;               // sweeps since the other count was last tried
   std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
