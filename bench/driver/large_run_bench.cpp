@@ -1,14 +1,18 @@
 // The bundled large project (examples/large: 80 x 80 x 80 cells, fourteen
 // days, hydration model) end to end.
 //
-// LargeRun/binary runs the real program in a scratch copy of the project and
-// reports its wall time and peak resident memory (getrusage of the child).
+// LargeRun/binary/cpus:N runs the real program in a scratch copy of the
+// project on N processors (1: one thread, as the program takes for itself
+// when it may use one processor; 2: the sweeps on two threads) and reports
+// its wall time and peak resident memory (getrusage of the child). The end
+// of the run prints the ratio of the two.
 // LargeRun/in_process runs the same program through runProgram, which counts
 // the steps and sweeps; it reports sweeps per step and the wall time per sweep.
 // Each is run once: a run takes tens of seconds.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -16,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -51,9 +56,29 @@ bool finished(const fs::path& dir) {
   return ss.str().find("Finished") != std::string::npos;
 }
 
+std::map<int, double> wallByCpus;
+
+// Restricts this process (and so the children it starts) to the first n
+// processors it may use; the destructor gives the rest back.
+struct OnCpus {
+  cpu_set_t all{};
+  explicit OnCpus(int n) {
+    sched_getaffinity(0, sizeof all, &all);
+    cpu_set_t some;
+    CPU_ZERO(&some);
+    for (int c = 0, taken = 0; c < CPU_SETSIZE && taken < n; ++c)
+      if (CPU_ISSET(c, &all)) CPU_SET(c, &some), ++taken;
+    sched_setaffinity(0, sizeof some, &some);
+  }
+  ~OnCpus() { sched_setaffinity(0, sizeof all, &all); }
+};
+
 void BM_LargeRunBinary(benchmark::State& state) {
+  const int cpus = int(state.range(0));
   const fs::path dir = scratchCopy("binary");
+  double seconds = 0;
   for (auto _ : state) {
+    const OnCpus on(cpus);
     const auto t0 = std::chrono::steady_clock::now();
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -77,11 +102,13 @@ void BM_LargeRunBinary(benchmark::State& state) {
       state.SkipWithError("the program did not finish the large project");
       break;
     }
-    state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count());
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    state.SetIterationTime(seconds);
   }
+  wallByCpus[cpus] = seconds;
   rusage ru{};
   getrusage(RUSAGE_CHILDREN, &ru);
-  state.counters["peak_rss_MiB"] = double(ru.ru_maxrss) / 1024.0;
+  state.counters["peak_rss_MiB"] = double(ru.ru_maxrss) / 1024.0;  // the largest child so far
   fs::remove_all(dir);
 }
 
@@ -116,7 +143,14 @@ void BM_LargeRunInProcess(benchmark::State& state) {
   fs::remove_all(dir);
 }
 
-BENCHMARK(BM_LargeRunBinary)->Name("LargeRun/binary")->Iterations(1)->UseManualTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_LargeRunBinary)
+    ->Name("LargeRun/binary")
+    ->ArgName("cpus")
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->UseManualTime()
+    ->Unit(benchmark::kSecond);
 BENCHMARK(BM_LargeRunInProcess)
     ->Name("LargeRun/in_process")
     ->Iterations(1)
@@ -126,4 +160,14 @@ BENCHMARK(BM_LargeRunInProcess)
 }  // namespace
 }  // namespace ph
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  const auto& w = ph::wallByCpus;
+  if (w.count(1) && w.count(2) && w.at(2) > 0)
+    std::printf("\nexamples/large: %.2f s on one processor, %.2f s on two: one / two = %.2f\n", w.at(1), w.at(2),
+                w.at(1) / w.at(2));
+  return 0;
+}

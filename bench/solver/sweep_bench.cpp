@@ -1,9 +1,12 @@
 // The relaxation sweep on a full 80 x 80 x 80 grid, side by side: the cell
 // formula written out per cell (tests/solver/reference_sweep.h), the plain
 // sweep the program started with (plain_sweep.h), and the program's Sweeper
-// on every instruction set the processor offers. Each reports nanoseconds per
-// cell update (mean and best sweep); the faster forms also report their
-// speed-up over the formula, and the end of the run prints the ratios.
+// on every instruction set the processor offers, on one thread and on two.
+// Each reports nanoseconds per cell update (mean and best sweep); the faster
+// forms also report their speed-up over the formula. The run also measures
+// how fast the processor divides doubles at each kernel's vector width
+// (division_floor.h), and the end of the run prints each form's time as a
+// multiple of that floor: divisions per update x time per division.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -13,6 +16,7 @@
 #include <map>
 #include <string>
 
+#include "division_floor.h"
 #include "plain_sweep.h"
 #include "solver/converge.h"
 #include "solver/reference_sweep.h"
@@ -74,16 +78,19 @@ Scene& scene() {
 std::map<std::string, double> bestNs;  // best ns per update of each form
 
 // Times sweep(field, tscale, err, relax) over the relaxation schedule; the
-// field starts again from the same iterate every ten sweeps (untimed).
-template <typename Sweep>
-void timeSweeps(benchmark::State& state, const std::string& name, Sweep sweep) {
+// field starts again from the same iterate every ten sweeps, and is handed to
+// restart(field) then (both untimed).
+template <typename Sweep, typename Restart = void (*)(const RealField&)>
+void timeSweeps(benchmark::State& state, const std::string& name, Sweep sweep,
+                Restart restart = [](const RealField&) {}) {
   Scene& s = scene();
   RealField field = s.start;
+  restart(field);
   double total = 0.0, best = 1e300;
   int n = 0;
   float sink = 0.0f;
   for (auto _ : state) {
-    if (n == 10) field = s.start, n = 0;
+    if (n == 10) field = s.start, n = 0, restart(field);
     ++n;
     float err = -1.0e10f;
     double relax = relaxFactor(n);
@@ -119,12 +126,17 @@ void BM_SweepPlain(benchmark::State& state) {
   });
 }
 
-void BM_Sweeper(benchmark::State& state, Sweeper::Isa isa) {
-  Sweeper sweeper;
+// The Sweeper as the step iteration uses it: the field loaded once into the
+// sweep's layout (untimed, as are the reloads every ten sweeps), then only
+// the sweeps timed.
+void BM_Sweeper(benchmark::State& state, Sweeper::Isa isa, int threads) {
+  Sweeper sweeper({.threads = threads});
   sweeper.useIsa(isa);
   sweeper.prepare(scene().in);
-  timeSweeps(state, std::string("Sweeper ") + Sweeper::isaName(isa),
-             [&](RealField& f, float ts, float& err, double& relax) { sweeper.sweep(f, ts, err, relax); });
+  timeSweeps(
+      state, std::string("Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""),
+      [&](RealField&, float ts, float& err, double& relax) { sweeper.sweep(ts, err, relax); },
+      [&](const RealField& f) { sweeper.load(f); });
 }
 
 // The per-step part: what prepare() forms once for all sweeps of a step.
@@ -149,10 +161,13 @@ int main(int argc, char** argv) {
   using namespace ph;
   benchmark::RegisterBenchmark("Sweep/reference", BM_SweepReference)->UseManualTime()->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Sweep/plain", BM_SweepPlain)->UseManualTime()->Unit(benchmark::kMillisecond);
-  for (Sweeper::Isa isa : Sweeper::supportedIsas())
-    benchmark::RegisterBenchmark((std::string("Sweep/Sweeper_") + Sweeper::isaName(isa)).c_str(), BM_Sweeper, isa)
-        ->UseManualTime()
-        ->Unit(benchmark::kMillisecond);
+  for (int threads : {1, 2})
+    for (Sweeper::Isa isa : Sweeper::supportedIsas())
+      benchmark::RegisterBenchmark((std::string("Sweep/Sweeper_") + Sweeper::isaName(isa) + "/threads:" +
+                                    std::to_string(threads)).c_str(),
+                                   BM_Sweeper, isa, threads)
+          ->UseManualTime()
+          ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Sweep/Sweeper_prepare", BM_SweeperPrepare)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
@@ -167,6 +182,30 @@ int main(int argc, char** argv) {
                 Sweeper::isaName(chosen.isa()));
     for (const auto& [name, ns] : bestNs)
       std::printf("  %-18s %8.3f ns   reference / this = %6.2f\n", name.c_str(), ns, bestNs["reference"] / ns);
+  }
+
+  // The floor: the divisions of an update at the divider's pace. Beside it,
+  // the conversions of an update (six neighbours and the old value widened,
+  // the new value narrowed) at the converter's pace.
+  Sweeper probe;
+  probe.prepare(scene().in);
+  const int divisions = probe.divisionsPerUpdate(10.0f);
+  constexpr int conversions = 8;
+  std::printf("\nFloors per update on this pour: %d double divisions (the division floor), %d conversions\n",
+              divisions, conversions);
+  std::printf("  %-8s %12s %12s %12s   %s\n", "kernel", "ns/division", "div floor", "cvt floor",
+              "best sweep / division floor of the processors it runs on");
+  for (Sweeper::Isa isa : Sweeper::supportedIsas()) {
+    const double floor = divisions * bench::nsPerDivision(isa);
+    const double convert = conversions * bench::nsPerConversion(isa);
+    std::printf("  %-8s %12.4f %12.4f %12.4f", Sweeper::isaName(isa), floor / divisions, floor, convert);
+    // Two threads have two dividers: their floor is half.
+    for (int threads : {1, 2}) {
+      const auto it = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""));
+      if (it != bestNs.end())
+        std::printf("   %s%5.2f", threads == 2 ? "two threads " : "one thread ", it->second / (floor / threads));
+    }
+    std::printf("\n");
   }
   return 0;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "driver/step_pass.h"
 #include "hydration/field.h"
 #include "hydration/model.h"
 #include "hydration/ratetable.h"
@@ -173,6 +174,10 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
     in.dz2 = double(s.dz) * double(s.dz);
     const StepControl control{s.maxits, s.maxerr};
     const std::size_t centre = centreCell(nx, ny, nz);
+    // The sums of the mean concrete temperature of the field the next step
+    // starts from (model mode).
+    ConcreteSums tconcSums;
+    if (rtsflag == 0) tconcSums = concreteSums(nx, ny, nz, s.imat, s.prod, s.hnew);
 
     long long computed = 0;
     for (;;) {
@@ -200,7 +205,7 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
         qused = qused + NewRT * dtstep;
         rtsource(run, s.nrate, irt, s.rtab, s.qtot, dtstep, time, OldRT, NewRT);
       } else {
-        const float tconc = getctemp(run, nx, ny, nz, s.imat, s.prod, s.hnew);
+        const float tconc = concreteTemperature(run, nx, ny, nz, tconcSums, s.hnew);
         modsource(run, time, s.qtot, tconc, P, dtstep, qused, s.modflag, OldRT, NewRT);
       }
       ttdirich(run, s, time - dtstep / 2.0f, s.hnew);
@@ -215,8 +220,9 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
         worst = std::max(worst, err);
       }
       nedge(nx, ny, nz, s.bound, s.hnew);
-      hupdate(nx, ny, nz, hold, s.hnew);
-      const Stats st = deviat(nx, ny, nz, s.hnew);
+      const StepFigures fig = afterStep(nx, ny, nz, s.imat, s.prod, s.hnew, hold, rtsflag == 0);
+      const Stats& st = fig.st;
+      tconcSums = fig.concrete;
       if (counters) {
         ++counters->steps;
         counters->sweeps += sweeps;

@@ -6,18 +6,22 @@ namespace ph {
 
 float getctemp(Run& run, int nx, int ny, int nz, const IntField& imat, const MatTable& prod,
                const RealField& hnew) {
-  float sum = 0.0f, weight = 0.0f;
+  return concreteTemperature(run, nx, ny, nz, concreteSums(nx, ny, nz, imat, prod, hnew), hnew);
+}
+
+ConcreteSums concreteSums(int nx, int ny, int nz, const IntField& imat, const MatTable& prod,
+                          const RealField& hnew) {
+  ConcreteSums sums;
   for (int i = 2; i <= nx - 1; ++i)
     for (int j = 2; j <= ny - 1; ++j)
-      for (int k = 2; k <= nz - 1; ++k) {
-        const std::size_t c = cell(i, j, k);
-        const float w = prod[imat[c]];
-        sum += w * hnew[c];
-        weight += w;
-      }
+      for (int k = 2; k <= nz - 1; ++k) sums.add(imat, prod, hnew, cell(i, j, k));
+  return sums;
+}
+
+float concreteTemperature(Run& run, int nx, int ny, int nz, const ConcreteSums& sums, const RealField& hnew) {
   float tconc;
-  if (weight != 0.0f) {
-    tconc = sum / weight;
+  if (sums.weight != 0.0f) {
+    tconc = sums.sum / sums.weight;
   } else {
     // No heat-producing cell inside: the plain mean of the interior, or of
     // every cell when the grid has no interior.

@@ -26,24 +26,28 @@ double relaxFactor(int n) {
 
 float converge(Sweeper& sweeper, const StepInputs& in, const FaceCodes& bound,
                const StepControl& control, RealField& hnew, int* sweeps, float* tolerance) {
-  const Stats st = deviat(in.nx, in.ny, in.nz, hnew);
+  // The statistics of the field are taken while the sweeper sets up the
+  // step and takes the field into the sweep's layout, in which the sweeps
+  // work from here to the end of the step.
+  Stats st;
+  sweeper.begin(in, hnew, [&] { st = deviat(in.nx, in.ny, in.nz, hnew); });
   // A field whose spread comes from a few extreme cells (rms well above mad)
   // is iterated to a tighter tolerance.
   float tol = control.maxerr;
   if (st.mad > 0.0f) tol = control.maxerr * single::exp(-(st.rms - st.mad) / st.mad);
   if (tolerance) *tolerance = tol;
   const float tscale = st.rms == 0.0f ? 1.0f : st.rms;
-  sweeper.prepare(in);
   int n = 0;
   float err = -1.0e10f;
   do {
     ++n;
     double relax = relaxFactor(n);
     err = -1.0e10f;
-    boundary(in.nx, in.ny, in.nz, bound, hnew);
-    sweeper.sweep(hnew, tscale, err, relax);
+    sweeper.mirrorFaces(bound);
+    sweeper.sweep(tscale, err, relax);
     // A tolerance below zero is never met: such a step makes all maxits sweeps.
   } while (err > tol && n < control.maxits);
+  sweeper.store(hnew);
   if (sweeps) *sweeps = n;
   return err;
 }

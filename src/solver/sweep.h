@@ -16,9 +16,14 @@
 // - Within one layer, a cell depends on the cells before it along i and along
 //   j only, so the cells of one anti-diagonal (i + j constant) are
 //   independent and are updated together in SIMD lanes, one diagonal after
-//   the other. For the sweep the field is held in a sheared copy in which
-//   each anti-diagonal of a layer is a contiguous row; a layer is copied in
-//   just before it is first read and back once it is final.
+//   the other. For the sweeps the field is held in a sheared copy in which
+//   each anti-diagonal of a layer is a contiguous row. It is loaded once per
+//   step, the mirror faces are refreshed in it before each sweep, and it is
+//   stored back once the step's sweeps are done.
+// - Two consecutive passes of a half run together, the second one diagonal
+//   behind the first, so that the divider has independent work where one
+//   pass's diagonals are short; the runs of eight cells they take come from
+//   a schedule made once for the extents.
 // - Away from the middle of the grid the two halves of a pass work on layers
 //   that do not touch, so each half is one such layer sweep. Where they
 //   meet (one shared middle layer, or two neighbouring ones) the layer splits
@@ -30,15 +35,23 @@
 //   as multiplying by its reciprocal, bit for bit; that is what is done then.
 // - The largest change is divided by tscale once, at the end: for a positive
 //   tscale the quotient rises with the change.
-// The kernels are built for AVX-512, for AVX2 and for any x86-64; the best
-// that the processor offers is used.
+// - On two threads each half of the passes runs on its own thread, at its
+//   own pace: outside the middle passes the halves never touch, so they meet
+//   only there, where one thread does the middle passes as above. Every
+//   update reads the same values as on one thread, and the largest change is
+//   the larger of the two threads', so the results are the same bits.
+// The kernels are built for AVX-512, for AVX2 and for any x86-64, each in its
+// vector width; the best that the processor offers is used.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "model/model_state.h"
+#include "solver/mirror.h"
 
 namespace ph {
 
@@ -56,6 +69,21 @@ struct StepInputs {
   float dtstep = 0;
 };
 
+struct SweepRun;  // a run of eight cells of a schedule
+
+struct SweepOptions {
+  // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
+  // enough to gain from them and the process may use two processors, as
+  // long as two are found faster than one.
+  int threads = 0;
+  // For tests of the rule by which the two threads meet: with threads = 2,
+  // both halves run on this thread in turns, all passes of one half up to
+  // the middle before the other's, and the same after the middle, the half
+  // that goes first changing from sweep to sweep. A meeting rule that let a
+  // half run too far would show as different results.
+  bool halvesInTurns = false;
+};
+
 class Sweeper {
  public:
   // Instruction sets the sweep is built for; the best one the processor
@@ -64,18 +92,47 @@ class Sweeper {
   static std::vector<Isa> supportedIsas();
   static const char* isaName(Isa isa);
 
-  Sweeper();
+  explicit Sweeper(SweepOptions options = {});
+  ~Sweeper();
+  Sweeper(Sweeper&&) noexcept;
+  Sweeper& operator=(Sweeper&&) noexcept;
+
   // Forms the per-step terms. Call once per step, before the first sweep;
   // the sweeps use the inputs (plan mask included) as they are here.
   void prepare(const StepInputs& in);
-  // One sweep over hnew; raises err to the largest |change| / tscale. For a
-  // step under 0.12 s relax is forced to 1.0, and the caller sees it.
-  void sweep(RealField& hnew, float tscale, float& err, double& relax) const;
+
+  // prepare(in) and load(hnew), with alongside() run meanwhile on the
+  // second thread when the sweeps of the step use two (before them
+  // otherwise). alongside() may read what prepare and load read, and write
+  // nothing they read.
+  void begin(const StepInputs& in, const RealField& hnew, const std::function<void()>& alongside);
+
+  // The sweeps of a step work on a copy of the field in the sheared layout:
+  // load() takes it from hnew, store() writes it back (every cell of the
+  // layers 1..nz, columns and rows in use). Both come after prepare().
+  void load(const RealField& hnew);
+  void store(RealField& hnew) const;
+  // boundary() on the loaded field: each mirror face takes the plane two
+  // cells inside, its rim excepted, faces in the order 1 to 6.
+  void mirrorFaces(const FaceCodes& bound);
+  // One sweep over the loaded field; raises err to the largest
+  // |change| / tscale. For a step under 0.12 s relax is forced to 1.0, and
+  // the caller sees it.
+  void sweep(float tscale, float& err, double& relax);
+  // load(hnew), one sweep, store(hnew).
+  void sweep(RealField& hnew, float tscale, float& err, double& relax);
 
   // Selects the instruction set (one of supportedIsas()); for tests and
   // benchmarks.
   void useIsa(Isa isa) { isa_ = isa; }
   Isa isa() const { return isa_; }
+  // Threads the sweeps of the prepared step use (with the count chosen
+  // here: the count of the latest sweep).
+  int threads() const;
+  // Double divisions per cell update of the prepared step: the four of the
+  // formula, less those that become multiplications, plus the division of
+  // each change by tscale where it cannot wait (tscale not positive finite).
+  int divisionsPerUpdate(float tscale) const;
 
   // The sheared layout: cell (i, j, k) lives in row ((i-1) + (j-1)) mod ny
   // of layer k, at position i of that row. Lanes that run past the last
@@ -83,19 +140,38 @@ class Sweeper {
   static constexpr int rowPitch = ijcap + 8;
 
  private:
+  struct Team;  // the second thread and what it shares with the first
+  int threadsFor(const StepInputs& in) const;
+  // With the count chosen here: whether the next sweep goes on two threads,
+  // and how long a sweep took.
+  bool nextOnTwo();
+  void timed(bool two, double seconds);
+
   StepInputs in_;
+  SweepOptions options_;
   Isa isa_ = Isa::generic;
+  std::unique_ptr<Team> team_;
+  bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
+  double sweepTime_[2] = {0, 0};     // s, the latest timed sweep on one thread, on two (0: none)
+  bool lastTwo_ = true;              // the latest sweep went on two threads
+  int streak_ = 0;                   // sweeps in a row on that count
+  int sinceProbe_ = 0;               // sweeps since the other count was last tried
   std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
   std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
   std::vector<double> denom_;        // 2*alpha*S + (A/sig)/dt of each material
+  std::vector<double> denomRows_;    // the same, each eight times over
   std::vector<float> holdRing_;      // three layers of hold, sheared, for prepare()
   std::vector<int> matIn_;           // one layer of imat, sheared, for prepare()
   std::vector<std::uint8_t> mat_;    // material of each computed cell, sheared
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
-  mutable std::vector<float> work_;  // the field during a sweep, sheared
-  mutable std::vector<char> sheared_;  // layers of work_ filled in this sweep
+  std::vector<float> work_;          // the field during the sweeps, sheared
+  // The runs of eight cells of whole passes, in the order a call sweeps them:
+  // [passes in a group - 1][both halves, forward half, reflected half], for
+  // the extents they were made for.
+  std::vector<SweepRun> schedule_[2][3];
+  int scheduledNx_ = 0, scheduledNy_ = 0;
 };
 
 }  // namespace ph

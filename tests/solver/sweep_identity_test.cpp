@@ -92,12 +92,25 @@ struct Inputs {
 template <class T>
 auto bits(T x) { return std::bit_cast<std::conditional_t<sizeof(T) == 4, std::uint32_t, std::uint64_t>>(x); }
 
-// One Sweeper per instruction set, kept across scenes as the program keeps
-// its one Sweeper across steps.
-std::vector<std::pair<Sweeper::Isa, Sweeper>>& sweepers() {
+// One Sweeper per instruction set and thread count, kept across scenes as
+// the program keeps its one Sweeper across steps.
+// Two threads are also run as halves in turns, each as far ahead of the other
+// as the hand-over rule allows.
+struct Variant {
+  Sweeper::Isa isa;
+  SweepOptions options;
+  Sweeper sweeper;
+  std::string name() const {
+    return std::string(Sweeper::isaName(isa)) + " threads " + std::to_string(options.threads) +
+           (options.halvesInTurns ? " in turns" : "");
+  }
+};
+std::vector<Variant>& sweepers() {
   static auto all = [] {
-    std::vector<std::pair<Sweeper::Isa, Sweeper>> v;
-    for (Sweeper::Isa isa : Sweeper::supportedIsas()) v.emplace_back(isa, Sweeper()).second.useIsa(isa);
+    std::vector<Variant> v;
+    for (Sweeper::Isa isa : Sweeper::supportedIsas())
+      for (SweepOptions o : {SweepOptions{1}, SweepOptions{2}, SweepOptions{2, true}})
+        v.push_back({isa, o, Sweeper(o)}), v.back().sweeper.useIsa(isa);
     return v;
   }();
   return all;
@@ -111,7 +124,7 @@ void expectSameSweeps(Inputs& ref, int sweeps, const std::string& what, float er
   static std::vector<RealField> fast(sweepers().size(), RealField(cellCount));
   for (std::size_t v = 0; v < fast.size(); ++v) {
     std::copy(ref.hnew.begin(), ref.hnew.begin() + used, fast[v].begin());
-    sweepers()[v].second.prepare(ref.in);
+    sweepers()[v].sweeper.prepare(ref.in);
   }
   for (int n = firstSweep; n < firstSweep + sweeps; ++n) {
     const float tscale = tscale0 + 0.125f * n;
@@ -119,11 +132,11 @@ void expectSameSweeps(Inputs& ref, int sweeps, const std::string& what, float er
     float errRef = errStart;
     reference::sweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
     for (std::size_t v = 0; v < fast.size(); ++v) {
-      const auto& [isa, sweeper] = sweepers()[v];
-      const std::string where = what + " isa " + Sweeper::isaName(isa) + " sweep " + std::to_string(n);
+      Variant& variant = sweepers()[v];
+      const std::string where = what + " " + variant.name() + " sweep " + std::to_string(n);
       double relax = relaxFactor(n);
       float err = errStart;
-      sweeper.sweep(fast[v], tscale, err, relax);
+      variant.sweeper.sweep(fast[v], tscale, err, relax);
       ASSERT_EQ(bits(errRef), bits(err)) << where << ": err " << errRef << " vs " << err;
       ASSERT_EQ(bits(relaxRef), bits(relax)) << where;
       if (std::memcmp(ref.hnew.data(), fast[v].data(), used * sizeof(float)) == 0) continue;
@@ -254,6 +267,29 @@ TEST(SweepIdentity, ShortStepEmptyGridsAndNonFiniteValues) {
   zeroSig.sig[3] = 0.0f;
   expectSameSweeps(zeroSig, 3, "zero conductivity", -1.0e10f, 1.0f);
   EXPECT_GT(std::count_if(zeroSig.hnew.begin(), zeroSig.hnew.end(), [](float t) { return std::isnan(t); }), 50);
+}
+
+TEST(SweepIdentity, MirrorFacesInTheSweepLayout) {
+  // The faces refreshed in the sheared copy, stored back, against boundary()
+  // on the field; extents of 3 make opposite faces copy each other's plane.
+  const int extents[][3] = {{3, 5, 4}, {3, 3, 3}, {6, 3, 7}, {12, 11, 10}, {9, 8, 3}, {2, 6, 6}};
+  const FaceCodes codes[] = {{'N', 'N', 'N', 'N', 'N', 'N'}, {'N', 'D', 'N', 'D', 'N', 'L'},
+                             {'D', 'N', 'D', 'N', 'D', 'N'}, {'n', 'N', 'L', 'N', 'N', 'D'}};
+  for (const auto& e : extents)
+    for (const FaceCodes& bound : codes) {
+      Inputs in(Scene{e[0], e[1], e[2], 0.5f, 900.0f});
+      RealField plain = in.hnew;
+      boundary(e[0], e[1], e[2], bound, plain);
+      for (Variant& v : sweepers()) {
+        RealField field = in.hnew;
+        v.sweeper.prepare(in.in);
+        v.sweeper.load(field);
+        v.sweeper.mirrorFaces(bound);
+        v.sweeper.store(field);
+        ASSERT_EQ(0, std::memcmp(plain.data(), field.data(), layers(e[2]) * sizeof(float)))
+            << e[0] << "x" << e[1] << "x" << e[2] << " " << std::string(bound.begin(), bound.end()) << " " << v.name();
+      }
+    }
 }
 
 }  // namespace
