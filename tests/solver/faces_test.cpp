@@ -103,13 +103,13 @@ TEST(Dirichlet, FaceAndOutlineModes) {
       {"LDLDLN", [&](int i, int j, int k) { return outline(i, j, k) || k == 1; }},
   };
   test::TestRun t;
-  for (const auto& [bound, set] : cases) {
-    s->bound = codes(bound);
+  for (const auto& c : cases) {  // (clang 14 cannot capture a structured binding)
+    s->bound = codes(c.first);
     RealField h(cellCount, 0.0f);
     ttdirich(t.run, *s, 100.0f, h);
     eachCell(n, n, n, [&](int i, int j, int k) {
-      const bool want = set(i, j, k) && s->imat[cell(i, j, k)] == 2;
-      EXPECT_EQ(h[cell(i, j, k)], want ? 50.0f : 0.0f) << bound << " " << i << j << k;
+      const bool want = c.second(i, j, k) && s->imat[cell(i, j, k)] == 2;
+      EXPECT_EQ(h[cell(i, j, k)], want ? 50.0f : 0.0f) << c.first << " " << i << j << k;
     });
   }
   s->bcp[2][2] = 0;  // a boundary without points is skipped
