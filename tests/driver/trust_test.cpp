@@ -76,6 +76,7 @@ TEST(Trust, EveryCaseOfTheTable) {
       dir.write(name, text);
     }
     for (const auto& l : c["link"]) fs::create_symlink(split(l).second, dir.path() / split(l).first);
+    for (const auto& l : c["hard"]) fs::create_hard_link(dir.path() / split(l).second, dir.path() / split(l).first);
     for (const auto& g : c["grow"]) fs::resize_file(dir.path() / split(g).first, std::stoull(split(g).second));
     std::map<std::string, std::string> before;
     for (const auto& name : c["same"]) before[name] = dir.read(name);
