@@ -369,7 +369,6 @@ PH_INLINE void scheduledOf(const Shared& shared, const SweepRun* runs, std::size
     const std::ptrdiff_t far = layer + e->ahead;
     __builtin_prefetch(s.oldTerm + far);
     __builtin_prefetch(s.oldLapl + far);
-    __builtin_prefetch(s.mat + far);
     __builtin_prefetch(s.work + far + b.cold[e->job]);
     const std::ptrdiff_t x = layer + e->at;
     float* const cur = s.work + x;
