@@ -25,12 +25,15 @@ namespace ph {
 // One run of eight (or fewer) cells of a precomputed schedule: where its
 // first cell lies in a layer, where the rows of the diagonals before and
 // after it lie from there, where the cells fetched ahead lie in a layer, the
-// number of lanes in use, and which job of the call it belongs to.
+// number of lanes in use, which job of the call it belongs to, and which of
+// its lanes are computed cells (bit l for lane l; set by prepare(), since the
+// plan mask may change from step to step).
 struct SweepRun {
   std::int32_t at;
   std::int16_t prv, nxt;
   std::int32_t ahead;
   std::int8_t count, job;
+  std::uint8_t on;
 };
 
 namespace {
@@ -260,27 +263,34 @@ PH_INLINE void mergeLanes(const Shared& s, V acc, float& err) {
   }
 }
 
-// Lane masks: row n has its first n lanes set.
-alignas(32) constexpr int laneMasks[lanes + 1][lanes] = {
-    {0, 0, 0, 0, 0, 0, 0, 0},         {-1, 0, 0, 0, 0, 0, 0, 0},       {-1, -1, 0, 0, 0, 0, 0, 0},
-    {-1, -1, -1, 0, 0, 0, 0, 0},      {-1, -1, -1, -1, 0, 0, 0, 0},    {-1, -1, -1, -1, -1, 0, 0, 0},
-    {-1, -1, -1, -1, -1, -1, 0, 0},   {-1, -1, -1, -1, -1, -1, -1, 0}, {-1, -1, -1, -1, -1, -1, -1, -1}};
+// Lanes of four: entry b has lane l set (-1) where bit l of b is.
+alignas(16) constexpr int bitLanes[16][4] = {
+    {0, 0, 0, 0},    {-1, 0, 0, 0},    {0, -1, 0, 0},    {-1, -1, 0, 0},   {0, 0, -1, 0},    {-1, 0, -1, 0},
+    {0, -1, -1, 0},  {-1, -1, -1, 0},  {0, 0, 0, -1},    {-1, 0, 0, -1},   {0, -1, 0, -1},   {-1, -1, 0, -1},
+    {0, 0, -1, -1},  {-1, 0, -1, -1},  {0, -1, -1, -1},  {-1, -1, -1, -1}};
 
-// Updates the first `count` of eight cells at position i of a row (cur) of
-// the sheared field, whose neighbours along i and j lie in the rows prv and
-// nxt, and along k in the rows below and above; act marks the computed cells
-// of the row. The other lanes store back the value they read, unchanged.
-// acc collects the largest change (or, with divideEach, the largest
-// change / tscale) of the computed lanes.
+// The lanes of a run to update, as bits: those of the first `count` that
+// act marks as computed cells.
+PH_INLINE unsigned laneBits(const int* act, int count) {
+  unsigned bits = 0;
+  for (int l = 0; l < count; ++l) bits |= unsigned(act[l] != 0) << l;
+  return bits;
+}
+
+// Updates the cells of eight at position i of a row (cur) of the sheared
+// field whose bits are set in `on`; their neighbours along i and j lie in the
+// rows prv and nxt, and along k in the rows below and above. The other lanes
+// are left as they are. acc collects the largest change (or, with
+// divideEach, the largest change / tscale) of the updated lanes.
 template <int Isa, bool divideEach, unsigned P>
 PH_INLINE void updateRun(const Shared& s, float* cur, const float* prv, const float* nxt,
                          const float* below, const float* above, std::ptrdiff_t row, int i,
-                         const int* act, int count, typename Width<Isa>::f* acc) {
+                         unsigned on, typename Width<Isa>::f* acc) {
   using V = Width<Isa>;
   constexpr int L = V::L;
-  const typename V::f none = V::splatf(-std::numeric_limits<float>::infinity());
   for (int h = 0; h < lanes; h += L) {
-    if (L < lanes && h >= count) break;
+    const unsigned part = (on >> h) & ((1u << L) - 1u);
+    if (L < lanes && part == 0) continue;
     const int x = i + h;
     const typename V::f t0 = V::loadf(cur + x);
     // h(i-1,j) + h(i+1,j), h(i,j-1) + h(i,j+1), h(i,j,k-1) + h(i,j,k+1)
@@ -291,12 +301,27 @@ PH_INLINE void updateRun(const Shared& s, float* cur, const float* prv, const fl
     const typename V::d tstar = (V::loadd(s.oldTerm + row + x) + s.alpha * nnew + V::loadd(s.oldLapl + row + x)) /
                                 V::denomAt(s.denom, s.mat + row + x);
     const typename V::f v = V::narrow(s.relax * tstar - s.relaxM1 * V::widen(t0));
-    // -1 in the lanes of computed cells, 0 elsewhere.
-    const typename V::i on = V::loadi(act + x) & V::loadi(laneMasks[count] + h);
-    V::storef(cur + x, on < 0 ? v : t0);
+    const typename V::f change = divideEach ? V::absf(v - t0) / s.tscale : V::absf(v - t0);
+#if defined(__GNUC__) && !defined(__clang__)
+    if constexpr (Isa == isaAvx512) {
+      // A mask register picks the lanes: a masked store, and a masked
+      // maximum, in which a change raises acc only where it is larger (a NaN
+      // never does).
+      asm("vmovups %1, %0%{%2%}" : "+m"(*reinterpret_cast<typename V::fu*>(cur + x)) : "v"(v), "Yk"(part));
+      asm("vmaxps %0, %1, %0%{%2%}" : "+v"(*acc) : "v"(change), "Yk"(part));
+      continue;
+    }
+#endif
+    // -1 in the lanes to update, 0 elsewhere.
+    typename V::i sel;
+    if constexpr (L <= 4)
+      sel = V::loadi(bitLanes[part]);
+    else
+      sel = ((typename V::i{} + int(part)) & typename V::i{1, 2, 4, 8, 16, 32, 64, 128}) != 0;
+    V::storef(cur + x, sel ? v : t0);
     // A change raises acc only where it is larger (a NaN never does).
-    const typename V::f change = on < 0 ? (divideEach ? V::absf(v - t0) / s.tscale : V::absf(v - t0)) : none;
-    *acc = change > *acc ? change : *acc;
+    const typename V::f counted = sel ? change : V::splatf(-std::numeric_limits<float>::infinity());
+    *acc = counted > *acc ? counted : *acc;
   }
 }
 
@@ -319,8 +344,8 @@ PH_INLINE void diagonal(const Shared& s, std::ptrdiff_t layer, int d, int lo, in
     __builtin_prefetch(s.oldLapl + far + i);
     __builtin_prefetch(s.mat + far + i);
     __builtin_prefetch(s.work + far + cold + i);
-    updateRun<Isa, divideEach, P>(s, cur, prv, nxt, cur - s.layerSize, cur + s.layerSize, row, i, act,
-                                  std::min(lanes, hi - i + 1), acc);
+    updateRun<Isa, divideEach, P>(s, cur, prv, nxt, cur - s.layerSize, cur + s.layerSize, row, i,
+                                  laneBits(act + i, std::min(lanes, hi - i + 1)), acc);
   }
 }
 
@@ -344,12 +369,11 @@ PH_INLINE void scheduledOf(const Shared& shared, const SweepRun* runs, std::size
     const std::ptrdiff_t far = layer + e->ahead;
     __builtin_prefetch(s.oldTerm + far);
     __builtin_prefetch(s.oldLapl + far);
-    __builtin_prefetch(s.mat + far);
     __builtin_prefetch(s.work + far + b.cold[e->job]);
     const std::ptrdiff_t x = layer + e->at;
     float* const cur = s.work + x;
     updateRun<Isa, divideEach, P>(s, cur, cur + e->prv, cur + e->nxt, cur - s.layerSize, cur + s.layerSize, x, 0,
-                                  s.active + e->at, e->count, &acc);
+                                  e->on, &acc);
   }
   mergeLanes<divideEach>(s, acc, err);
 }
@@ -653,7 +677,7 @@ std::vector<SweepRun> makeSchedule(int passes, bool forward, bool reflected, int
       for (int i = lo; i <= hi; i += lanes)
         runs.push_back({diagRow[d] + i, std::int16_t(diagRow[d - 1] - diagRow[d]),
                         std::int16_t(diagRow[d + 1] - diagRow[d]), diagRow[ahead] + i,
-                        std::int8_t(std::min(lanes, hi - i + 1)), std::int8_t(n)});
+                        std::int8_t(std::min(lanes, hi - i + 1)), std::int8_t(n), 0});
     }
   return runs;
 }
@@ -878,6 +902,9 @@ void Sweeper::prepare(const StepInputs& in) {
   for (int j = 2; j <= ny - 1; ++j)
     for (int i = 2; i <= nx - 1; ++i)
       if (mask[column(i, j)]) active_[diagRow_[i + j - 2] + i] = -1;
+  for (auto& byPasses : schedule_)
+    for (std::vector<SweepRun>& runs : byPasses)
+      for (SweepRun& r : runs) r.on = std::uint8_t(laneBits(active_.data() + r.at, r.count));
 
   // Per material: the denominator, and the operands of the old-level term.
   const double S = 1.0 / in.dx2 + 1.0 / in.dy2 + 1.0 / in.dz2;
