@@ -3,24 +3,7 @@
 namespace ph {
 
 void boundary(int nx, int ny, int nz, const FaceCodes& bound, RealField& h) {
-  if (bound[0] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int j = 2; j <= ny - 1; ++j) h[cell(1, j, k)] = h[cell(3, j, k)];
-  if (bound[1] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int i = 2; i <= nx - 1; ++i) h[cell(i, ny, k)] = h[cell(i, ny - 2, k)];
-  if (bound[2] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int j = 2; j <= ny - 1; ++j) h[cell(nx, j, k)] = h[cell(nx - 2, j, k)];
-  if (bound[3] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int i = 2; i <= nx - 1; ++i) h[cell(i, 1, k)] = h[cell(i, 3, k)];
-  if (bound[4] == 'N')
-    for (int j = 2; j <= ny - 1; ++j)
-      for (int i = 2; i <= nx - 1; ++i) h[cell(i, j, 1)] = h[cell(i, j, 3)];
-  if (bound[5] == 'N')
-    for (int j = 2; j <= ny - 1; ++j)
-      for (int i = 2; i <= nx - 1; ++i) h[cell(i, j, nz)] = h[cell(i, j, nz - 2)];
+  copyMirrorFaces(nx, ny, nz, bound, h.data(), [](int i, int j, int k) { return cell(i, j, k); });
 }
 
 void edgeloop(RealField& h, int i1, int i2, int j1, int j2, int k1, int k2, int d, int a1, int a2,

@@ -984,26 +984,7 @@ void Sweeper::mirrorFaces(const FaceCodes& bound) {
   auto at = [&](int i, int j, int k) {
     return std::ptrdiff_t(k - 1) * layerSize_ + diagRow_[i + j - 2] + i;
   };
-  if (bound[0] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int j = 2; j <= ny - 1; ++j) h[at(1, j, k)] = h[at(3, j, k)];
-  if (bound[1] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int i = 2; i <= nx - 1; ++i) h[at(i, ny, k)] = h[at(i, ny - 2, k)];
-  if (bound[2] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int j = 2; j <= ny - 1; ++j) h[at(nx, j, k)] = h[at(nx - 2, j, k)];
-  if (bound[3] == 'N')
-    for (int k = 2; k <= nz - 1; ++k)
-      for (int i = 2; i <= nx - 1; ++i) h[at(i, 1, k)] = h[at(i, 3, k)];
-  // The bottom and top faces copy a whole layer but its rim: every position
-  // of a row whose (i, j) lies inside.
-  auto layerFace = [&](int to, int from) {
-    for (int j = 2; j <= ny - 1; ++j)
-      for (int i = 2; i <= nx - 1; ++i) h[at(i, j, to)] = h[at(i, j, from)];
-  };
-  if (bound[4] == 'N') layerFace(1, 3);
-  if (bound[5] == 'N') layerFace(nz, nz - 2);
+  copyMirrorFaces(nx, ny, nz, bound, h, at);
 }
 
 void Sweeper::sweep(RealField& field, float tscale, float& err, double& relax) {
