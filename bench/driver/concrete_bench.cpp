@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+#include "scratch_copy.h"
 #include "driver/driver.h"
 #include "input/keyword.h"
 #include "input/reader.h"
@@ -34,12 +35,7 @@ double passSeconds = 0;
 // while `work` runs.
 template <typename Work>
 void inScratchCopy(const char* tag, Work work) {
-  const fs::path dir = fs::temp_directory_path() / ("pourheat-concrete-" + std::string(tag) + "-" +
-                                                    std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  for (const auto& e : fs::directory_iterator(POURHEAT_LARGE_DIR))
-    fs::copy_file(e.path(), dir / e.path().filename());
+  const fs::path dir = scratchCopy(tag);
   const fs::path here = fs::current_path();
   fs::current_path(dir);
   work();

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "scratch_copy.h"
 #include "driver/driver.h"
 
 extern char** environ;
@@ -37,17 +38,6 @@ namespace ph {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A fresh copy of the project in a scratch directory.
-fs::path scratchCopy(const char* tag) {
-  const fs::path dir = fs::temp_directory_path() / ("pourheat-large-" + std::string(tag) + "-" +
-                                                    std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  for (const auto& e : fs::directory_iterator(POURHEAT_LARGE_DIR))
-    fs::copy_file(e.path(), dir / e.path().filename());
-  return dir;
-}
 
 bool finished(const fs::path& dir) {
   std::ifstream f(dir / "done.flg");
