@@ -1,7 +1,7 @@
 """pourheat-new as a user runs it. Each member of new/members and of
-examples/members builds a project that runs to Finished; the concrete
-starts at the placing temperature, no cell at 0 C; the examples peak as
-their page says. The quarter footing follows the whole one. A description
+examples/members builds a project that runs to Finished, the files of the
+first written as new/written keeps them; the concrete starts at the placing
+temperature, no cell at 0 C; the examples peak as their page says. The quarter footing follows the whole one. A description
 that cannot be built ends the tool with status 2 and one line naming the
 key, and nothing written. (The sizes of the grids, the air series and every
 refused description: modules/.)
@@ -56,6 +56,8 @@ def main(program, work):
             t, f = max(history, key=lambda row: row[1])
             check(c_lo <= (f - 32) / 1.8 <= c_hi and h_lo <= t <= h_hi, f"example {name}: core peak {f} F at {t} h")
             continue
+        for f in os.listdir(f"{DATA}/written/{name}"):
+            check(read(f"{d}/{f}") == read(f"{DATA}/written/{name}/{f}"), f"{name}: {f} differs from new/written")
         placing = float(str(tomllib.loads(read(member))["concrete"]["placing"]).split()[0])
         cells = starting_cells(f"{d}/run.log")
         check(all(t == placing for m, t in cells if m == 1) and all(t != 0 for _, t in cells),

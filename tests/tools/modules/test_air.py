@@ -10,7 +10,7 @@ import math
 import os
 import unittest
 
-from members import DATA, description
+from support import DATA, description
 from pourheat.new.air import reduce_series
 from pourheat.project import SERIES_MAX
 

@@ -1,10 +1,11 @@
 """Limit curves: the limit between and beyond its points, a curve's corner
-between two steps, and the curve files read or refused line by line."""
+between two steps, and the curve files read or refused (cases.toml)."""
 
 import os
 import tempfile
 import unittest
 
+from support import cases
 from pourheat.limits import Limit, LimitError, check, read_curve
 
 
@@ -23,20 +24,15 @@ class Limits(unittest.TestCase):
     def test_files(self):
         with tempfile.TemporaryDirectory() as work:
             path = os.path.join(work, "curve.csv")
-            for text, expected in (
-                    ("time_h,limit\n# from the plan\n0h; 36F\n24\t20 C # a remark\n", [(0.0, 20.0), (24.0, 20.0)]),
-                    ("time_h,limit\n0, 20C\nx, 25C\n", f"{path}, line 3: 'x, 25C' is not a time (h) and a limit"),
-                    ("0, 20C\n0, 25C\n", f"{path}, line 2: the times must increase"),
-                    ("0, 20\n", f"{path}, line 1: '20' has no unit: write 20C or 20F"),
-                    ("time_h,limit\n", f"{path} holds no limit")):
+            for text, expected in cases("curve"):
                 with open(path, "w") as f:
                     f.write(text)
                 if isinstance(expected, list):
-                    self.assertEqual(read_curve(path).points, expected)
+                    self.assertEqual(read_curve(path).points, [tuple(p) for p in expected])
                     continue
                 with self.assertRaises(LimitError) as caught:
                     read_curve(path)
-                self.assertEqual(str(caught.exception), "--diff-curve " + expected)
+                self.assertEqual(str(caught.exception), f"--diff-curve {path}{expected}")
 
 
 if __name__ == "__main__":

@@ -1,11 +1,11 @@
 """The project file: the few values the pictures read, the lines that stop
-them, and the reader and the writer agreeing on every member."""
+them (cases.toml), and the reader and the writer agreeing on every member."""
 
 import os
 import tempfile
 import unittest
 
-from members import MEMBERS, SOURCE, built, name
+from support import MEMBERS, SOURCE, built, cases, name
 from pourheat.project import ProjectError, project_text, read_grid, read_project
 
 
@@ -15,9 +15,7 @@ class ProjectFile(unittest.TestCase):
         self.assertEqual(read_grid(os.path.join(SOURCE, "docs", "examples", "block", "block.prj")),
                          {"nx": 8, "ny": 8, "nz": 10, "dx": 0.2, "dy": 0.2, "dz": 0.2, "output": "block.out"})
         with tempfile.NamedTemporaryFile("w", suffix=".prj") as f:
-            for text, error in (("[Files]\n[parameters]\nnx=8\n", "no line with ny= (after line 3)"),
-                                ("[parameters]\nnx=eight\n", "no number after nx="),
-                                ("[parameters]\nnx=8.0\n", "no number after nx=")):
+            for text, error in cases("grid"):
                 f.seek(0), f.truncate(), f.write(text), f.flush()
                 with self.assertRaises(ProjectError) as caught:
                     read_grid(f.name)
