@@ -37,7 +37,8 @@ def main(argv=None):
                "Example: pourheat-plot run1 --max-limit 70C --diff 2,2,6 2,2,8 --diff-limit 20C")
     ap.add_argument("rundir", help="directory of a finished run")
     ap.add_argument("-o", "--out", help="directory for the pictures (default: the run directory)")
-    ap.add_argument("--format", choices=("png", "svg"), default="png", help="picture format (default png)")
+    ap.add_argument("--format", dest="fmt", choices=("png", "svg"), default="png",
+                    help="picture format (default png)")
     ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
     ap.add_argument("--field", help="final-field file (default: output= of the project file)")
     ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
@@ -55,8 +56,7 @@ def main(argv=None):
     args = ap.parse_args(argv)
 
     try:
-        written, notes = draw_run(args.rundir, args.out, args.format, args.project, args.field, args.flag,
-                                  args.layer, args.max_limit, args.diff, args.diff_limit, args.size, args.dpi)
+        written, notes = draw_run(**vars(args))
     except NoMatplotlib as e:
         print(f"{PROG}: error: {e}", file=sys.stderr)
         return 2

@@ -43,8 +43,7 @@ def options(argv):
 def main(argv=None):
     args = options(argv)
     try:
-        return report(args.rundir, args.max_temp, args.max_diff, args.diff_curve, args.out, args.project,
-                      args.flag)
+        return report(**vars(args))
     except (LimitError, RunError, NoMatplotlib, argparse.ArgumentTypeError) as e:
         print(f"{PROG}: error: {e}", file=sys.stderr)
         return 2

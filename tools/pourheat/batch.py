@@ -70,8 +70,13 @@ def write_table(path, names, finished, exits, limits):
 
 def default_program(here):
     """The program installed beside the tool (in the folder `here`), else the
-    build beside tools/ in a source tree, else pourheat on the PATH."""
-    for candidate in (os.path.join(here, "pourheat"), os.path.join(here, "..", "build", "pourheat"),
+    build beside tools/ in a source tree, else pourheat on the PATH. Where
+    tools/ is reached through a link, beside it is first beside the link (a
+    scratch tree whose build/ is a build kept outside the source), then
+    beside the folder the link leads to."""
+    here = os.path.abspath(here)
+    for candidate in (os.path.join(here, "pourheat"), os.path.join(os.path.dirname(here), "build", "pourheat"),
+                      os.path.join(os.path.dirname(os.path.realpath(here)), "build", "pourheat"),
                       shutil.which("pourheat")):
         if candidate and os.path.isfile(candidate) and os.access(candidate, os.X_OK):
             return os.path.abspath(candidate)
