@@ -11,7 +11,10 @@ import argparse
 import os
 import re
 
-from toolkit import check, load_plot, read, run_main, run_program, stage, write
+from toolkit import check, read, run_main, run_program, stage, write
+
+from pourheat.project import read_grid
+from pourheat.results import read_field, read_history, read_series_points
 
 # The six values on the first line after [times]: alpha, start, end, ...
 TIMES = re.compile(r"\[times\][^\n]*\n\s*([^\s,]+)[ \t,]+([^\s,]+)[ \t,]+([^\s,]+)(?:[ \t,]+[^\s,]+){3}")
@@ -25,7 +28,6 @@ def main(*argv):
     ap.add_argument("--peak-f", nargs=2, type=float)
     ap.add_argument("--peak-h", nargs=2, type=float)
     a = ap.parse_args(argv)
-    plot = load_plot()
 
     project = stage(a.project, a.workdir)
     text = read(project, "latin-1")
@@ -39,18 +41,18 @@ def main(*argv):
     r = run_program(a.program, project, a.workdir)
     check(r.returncode == 0, f"exit status {r.returncode}: {r.stderr.strip()[-400:]}")
     check(read(f"{a.workdir}/done.flg") == " Finished\n", "the flag file does not hold Finished")
-    p = plot.read_project(project)
+    p = read_grid(project)
     nx, ny, nz = p["nx"], p["ny"], p["nz"]
 
     for line in read(f"{a.workdir}/TMAX.OUT").splitlines():
         check(re.fullmatch(r" ( [ \d.*-]{6}){6}", line), f"TMAX.OUT line {line!r}")
-    tmax = plot.read_history(f"{a.workdir}/TMAX.OUT")
+    tmax = read_history(f"{a.workdir}/TMAX.OUT")
     hours = [row[0] for row in tmax]
     check(hours[0] == round(start, 1) and hours[-1] == round(end, 1),
           f"TMAX.OUT runs from {hours[0]} to {hours[-1]} h, [times] from {start} to {end}")
     check(all(b >= a for a, b in zip(hours, hours[1:])), "TMAX.OUT times go backwards")
 
-    layers = plot.read_field(f"{a.workdir}/{p['output']}", nx)
+    layers = read_field(f"{a.workdir}/{p['output']}", nx)
     raw = read(f"{a.workdir}/{p['output']}").split("\n")
     check(len(raw) == nz * (ny + 1) + 1 and raw[-1] == "", "output file: not nz blocks of ny lines")
     for n, line in enumerate(raw[:-1]):
@@ -67,9 +69,9 @@ def main(*argv):
               f"last TMAX.OUT {name} {tmax[-1][col]} F, final field {cf(value):.2f} F")
 
     series = os.path.join(a.workdir, "series.pr")
-    points = plot.read_series_points(series) if os.path.isfile(series) else []
+    points = read_series_points(series) if os.path.isfile(series) else []
     if points:
-        center = plot.read_history(f"{a.workdir}/Center.out", len(points) + 1)
+        center = read_history(f"{a.workdir}/Center.out", len(points) + 1)
         check([row[0] for row in center] == hours, "Center.out and TMAX.OUT differ in their times")
         for n, (i, j, k) in enumerate(points, start=1):
             field = cf(layers[k - 1][j - 1][i - 1])

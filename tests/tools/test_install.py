@@ -32,7 +32,7 @@ def main(build, version, work):
 
     check(run(["dpkg", "-x", debs[0], f"{work}/root"]).returncode == 0, "dpkg -x")
     usr = f"{work}/root/usr"
-    tools = [t for t in os.listdir(f"{SOURCE}/tools") if os.access(f"{SOURCE}/tools/{t}", os.X_OK)]
+    tools = [t.removesuffix(".py") for t in os.listdir(f"{SOURCE}/tools") if t.startswith("pourheat-") and t.endswith(".py")]
     check(sorted(os.listdir(f"{usr}/bin")) == sorted(["pourheat", "pourheat-earlier"] + tools),
           f"usr/bin holds {os.listdir(f'{usr}/bin')}")
     for path in ("share/doc/pourheat/README.md", "share/doc/pourheat/docs/tools.md",

@@ -1,6 +1,5 @@
-"""pourheat-plot: the readers on hand-made files, the temperature limits,
-the pictures of two real runs (files, sizes, not blank), and the one-line
-error for a directory without a finished run.
+"""pourheat-plot: the pictures of two real runs (files, sizes, not blank),
+and the one-line error for a directory without a finished run.
 
 usage: test_plot.py PROGRAM WORKDIR
 """
@@ -9,46 +8,10 @@ import os
 import subprocess
 import xml.etree.ElementTree as ET
 
-from toolkit import PLOT, PYTHON, SOURCE, check, fresh_dir, load_plot, run_main, run_program, stage, write
+from toolkit import PLOT, PYTHON, SOURCE, check, fresh_dir, run_main, run_program, stage, write
 
-
-def readers(plot, work):
-    # TMAX.OUT fields: one blank and six characters each; asterisks overflow.
-    write(f"{work}/hist", "  9999.9 ******  -40.0 1234.5   32.0   68.0\n\n   1.5   68.0\n")
-    rows = plot.read_history(f"{work}/hist")
-    check(rows == [[9999.9, None, -40.0, 1234.5, 32.0, 68.0], [1.5, 68.0]], f"read_history {rows}")
-    # Center.out with 101 cells: 100 fields on the first line, 2 on the next.
-    first = " " + "".join(f"{v:7.1f}" for v in [3.0] + [50.0] * 99)
-    write(f"{work}/center", first + "\n" + "   51.0   52.0\n" + first + "\n" + "   53.0   54.0\n")
-    rows = plot.read_history(f"{work}/center", 102)
-    check(len(rows) == 2 and rows[0][0] == 3.0 and rows[0][100:] == [51.0, 52.0]
-          and rows[1][100:] == [53.0, 54.0], "a record over two lines")
-    # Final field, G11.4: fixed form, exponent form, negative, overflow.
-    line1 = " " + "   12.00    " [:11] + " 0.5000E-01" + "  -12.34   " + "***********"
-    write(f"{work}/field", line1 + "\n" + " " + "  1234.    " * 4 + "\n\n"
-          + " " + " 0.1235E+05" * 4 + "\n" + " " + "   0.000   " * 4 + "\n\n")
-    layers = plot.read_field(f"{work}/field")
-    check(len(layers) == 2 and [len(l) for l in layers] == [2, 2], "field shape")
-    check(layers[0][0][:3] == [12.0, 0.05, -12.34] and layers[0][0][3] != layers[0][0][3]
-          and layers[1][0] == [12350.0] * 4 and layers[0][1] == [1234.0] * 4, f"field {layers}")
-    # series.pr: the rest of the count's line is ignored; repeats and commas.
-    write(f"{work}/series", "2 9 9 9\n 3*4,\n5 6 7\n")
-    check(plot.read_series_points(f"{work}/series") == [(4, 4, 4), (5, 6, 7)], "series.pr")
-    # Project file: keys searched forward; a text value is the rest of the line.
-    p = plot.read_project(os.path.join(SOURCE, "docs", "examples", "block", "block.prj"))
-    check(p == {"nx": 8, "ny": 8, "nz": 10, "dx": 0.2, "dy": 0.2, "dz": 0.2, "output": "block.out"},
-          f"project {p}")
-    # Limits carry their unit (a bare number is refused); a difference
-    # converts by 1.8 alone.
-    t = plot.parse_temperature
-    check([t("70C"), t("158F"), t("-40 C"), t("20C", True), t("36F", True)]
-          == [158.0, 158.0, -40.0, 36.0, 36.0], "temperature limits")
-    for bare in ("70", "-40"):
-        try:
-            t(bare)
-            check(False, f"the bare limit {bare} was taken")
-        except plot.argparse.ArgumentTypeError:
-            pass
+from pourheat.pictures import tmax_lines
+from pourheat.results import read_history
 
 
 def image_checks(path, width, height):
@@ -68,7 +31,7 @@ def plot_run(*args, ok=True):
     return r
 
 
-def pictures(plot, program, work):
+def pictures(program, work):
     # The bundled footing: defaults, PNG of 8 x 5 inches at 100 dpi.
     run = os.path.join(work, "footing")
     project = stage(f"{SOURCE}/examples/footing/footing.prj", run)
@@ -79,7 +42,7 @@ def pictures(plot, program, work):
     for n in names:
         image_checks(os.path.join(run, n), 800, 500)
     # The lines drawn: highest above centre cell and average, lowest below.
-    lines = {l[0]: l[2] for l in plot.tmax_lines(plot.read_history(os.path.join(run, "TMAX.OUT")))}
+    lines = {l[0]: l[2] for l in tmax_lines(read_history(os.path.join(run, "TMAX.OUT")))}
     check(all(h >= c >= l and h >= a >= l for h, a, l, c in zip(
         lines["highest"], lines["average"], lines["lowest"], lines["centre cell"]))
         and max(lines["highest"]) == max(float(l.split()[2]) for l in open(f"{run}/TMAX.OUT")),
@@ -117,12 +80,10 @@ def errors(work):
 
 
 def main(program, work):
-    plot = load_plot()
     fresh_dir(work)
-    readers(plot, work)
-    pictures(plot, program, work)
+    pictures(program, work)
     errors(work)
-    print("pourheat-plot: readers, pictures and errors checked")
+    print("pourheat-plot: pictures and errors checked")
 
 
 if __name__ == "__main__":

@@ -1,8 +1,6 @@
-"""Shared helpers of the tool tests: load the plot tool as a module, run the
+"""Shared helpers of the tool tests: the tools' package on the path, run the
 program on a project in a fresh directory without a terminal."""
 
-import importlib.machinery
-import importlib.util
 import os
 import shutil
 import subprocess
@@ -12,14 +10,7 @@ SOURCE = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 PLOT = os.path.join(SOURCE, "tools", "pourheat-plot")
 BATCH = os.path.join(SOURCE, "tools", "pourheat-batch")
 PYTHON = "/usr/bin/python3"
-
-
-def load_plot():
-    loader = importlib.machinery.SourceFileLoader("pourheat_plot", PLOT)
-    found = importlib.util.spec_from_loader("pourheat_plot", loader)
-    module = importlib.util.module_from_spec(found)
-    loader.exec_module(module)
-    return module
+sys.path.insert(0, os.path.join(SOURCE, "tools"))
 
 
 def fresh_dir(path):

@@ -1,0 +1,46 @@
+"""Grid sizing: in the model of each member the concrete (material 1)
+through the core spans the asked dimensions within half a cell (from a
+mirror face, counted from the symmetry plane through the centre of cell 2);
+and the descriptions that cannot be built, refused with the key and the
+reason."""
+
+import glob
+import json
+import os
+import unittest
+
+from support import DATA, TESTED, description, name
+from pourheat.new.model import build
+from pourheat.new.tables import DescriptionError
+
+
+class Grid(unittest.TestCase):
+    def test_dimensions(self):
+        expected = json.load(open(os.path.join(DATA, "expected.json")))["dimensions"]
+        for member in TESTED:
+            model = build(description(member))
+            imat = model["imat"]
+            i, j, k = (c - 1 for c in model["monitors"][0][1])  # the core
+            for axis, length in expected[name(member)].items():
+                line = {"x": imat[k][j], "y": [row[i] for row in imat[k]], "z": [layer[j][i] for layer in imat]}[axis]
+                lo = hi = {"x": i, "y": j, "z": k}[axis]
+                while lo > 0 and line[lo - 1] == 1:
+                    lo -= 1
+                while hi + 1 < len(line) and line[hi + 1] == 1:
+                    hi += 1
+                a = model[axis]
+                got = (2 * (hi - lo) - 1 if a.mirror_lo and lo == 0 else hi - lo + 1) * a.d
+                self.assertLessEqual(abs(got - length), a.d / 2 + 1e-6, f"{member}: {axis} {got} m")
+
+    def test_refused(self):
+        # The first line of each file: "# error: " and the start of the message.
+        for bad in sorted(glob.glob(os.path.join(DATA, "bad", "*.toml"))):
+            with open(bad) as f:
+                message = f.readline().removeprefix("# error: ").strip()
+            with self.assertRaises(DescriptionError, msg=bad) as caught:
+                build(description(bad))
+            self.assertTrue(str(caught.exception).startswith(message), f"{bad}: {caught.exception}")
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,38 @@
+"""The project file: the few values the pictures read, the lines that stop
+them (cases.toml), and the reader and the writer agreeing on every member."""
+
+import os
+import tempfile
+import unittest
+
+from support import MEMBERS, SOURCE, built, cases, name
+from pourheat.project import ProjectError, project_text, read_grid, read_project
+
+
+class ProjectFile(unittest.TestCase):
+    def test_grid(self):
+        # Keys searched forward; a text value is the rest of the line.
+        self.assertEqual(read_grid(os.path.join(SOURCE, "docs", "examples", "block", "block.prj")),
+                         {"nx": 8, "ny": 8, "nz": 10, "dx": 0.2, "dy": 0.2, "dz": 0.2, "output": "block.out"})
+        with tempfile.NamedTemporaryFile("w", suffix=".prj") as f:
+            for text, error in cases("grid"):
+                f.seek(0), f.truncate(), f.write(text), f.flush()
+                with self.assertRaises(ProjectError) as caught:
+                    read_grid(f.name)
+                self.assertEqual(str(caught.exception), f"{f.name}: {error}")
+
+    def test_round_trip(self):
+        # What the reader takes back, written again, is the same text.
+        with tempfile.TemporaryDirectory() as work:
+            for member in MEMBERS:
+                _, _, p, text = built(member)
+                path = os.path.join(work, name(member) + ".prj")
+                with open(path, "w") as f:
+                    f.write(text)
+                back = read_project(path)
+                back.update(head=p["head"], sections=p["sections"])  # not read
+                self.assertEqual(project_text(back), text, member)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,97 @@
+#!/usr/bin/python3 -B
+"""Write a pourheat project from a short description of a member.
+
+    pourheat-new MEMBER.toml -o DIR
+
+reads the member description (TOML: a template, the dimensions, the concrete,
+the soil, the air, optional covers, the duration) and writes into DIR:
+
+  NAME.prj   the project file (NAME is the description's file name)
+  series.pr  the monitor cells
+  model.md   what was built: grid, dimensions and their errors, layers,
+             materials, surfaces, heat of hydration, air series, monitors
+
+The grid follows from the program's rules: a mirror face copies the plane two
+cells inside, so the symmetry plane runs through the centres of the cells
+next to it and a mirrored half-width is (n - 0.5) cells; only the faces of
+the grid and the columns outside the plan outline hold the temperatures of
+soil and air; a material without a boundary block starts at 0 C; each cell
+uses its own conductivity on all its faces.
+
+A description that cannot be built ends the tool with one line naming the
+key and exit status 2; nothing is written then.
+"""
+
+import argparse
+import os
+import re
+import sys
+import tomllib
+
+from pourheat.new.describe import read_description
+from pourheat.new.model import build
+from pourheat.new.modelmd import model_text
+from pourheat.new.tables import DescriptionError
+from pourheat.new.write import project, series_text
+from pourheat.project import project_text
+
+PROG = "pourheat-new"
+
+
+def main(argv=None):
+    ap = argparse.ArgumentParser(
+        prog=PROG,
+        description="Write a pourheat project (NAME.prj, series.pr, model.md) from a member "
+                    "description (TOML). Exit status 2 when the description cannot be built.")
+    ap.add_argument("member", help="member description, NAME.toml")
+    ap.add_argument("-o", "--out", required=True, help="folder to write into (made when missing)")
+    ap.add_argument("--force", action="store_true", help="replace files in the folder that differ")
+    args = ap.parse_args(argv)
+    name = re.sub(r"[^A-Za-z0-9_-]", "_", os.path.splitext(os.path.basename(args.member))[0]) or "member"
+
+    def fail(message):
+        print(f"{PROG}: error: {message}", file=sys.stderr)
+        return 2
+
+    try:
+        with open(args.member, "rb") as f:
+            data = tomllib.load(f)
+    except OSError as e:
+        return fail(f"cannot read {args.member}: {e.strerror}")
+    except tomllib.TOMLDecodeError as e:
+        return fail(f"{args.member}: not TOML: {e}")
+    try:
+        desc = read_description(data, os.path.dirname(os.path.abspath(args.member)))
+        model = build(desc)
+    except DescriptionError as e:
+        return fail(f"{args.member}: {e}")
+    if desc["hydration"]["mode"] == "exponential":
+        print(f"{PROG}: warning: with the exponential curve the program speeds the heat up in hot "
+              "concrete, which the program can only cap at the binder's total heat: see model.md", file=sys.stderr)
+    if model["first"][1] > 0.02:
+        print(f"{PROG}: warning: the program's first step releases {100 * model['first'][1]:.0f} % of "
+              "the heat before the placing; smaller cells shorten it (model.md)", file=sys.stderr)
+    files = {f"{name}.prj": project_text(project(desc, model, name, os.path.basename(args.member))),
+             "series.pr": series_text(model),
+             "model.md": model_text(desc, model, name, os.path.basename(args.member))}
+    files = {f: text.encode("utf-8" if f.endswith(".md") else "ascii", "replace")
+             for f, text in files.items()}
+    for f, text in files.items():
+        path = os.path.join(args.out, f)
+        if os.path.exists(path) and not args.force:
+            with open(path, "rb") as old:
+                if old.read() != text:
+                    return fail(f"{path} exists and differs; use --force to replace it")
+    try:
+        os.makedirs(args.out, exist_ok=True)
+        for f, text in files.items():
+            with open(os.path.join(args.out, f), "wb") as out:
+                out.write(text)
+    except OSError as e:
+        return fail(f"cannot write into {args.out}: {e.strerror}")
+    print(f"{PROG}: wrote {', '.join(files)} into {args.out}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,56 @@
+#!/usr/bin/python3 -B
+"""Check a finished pourheat run against the temperature limits of a thermal
+control plan, print the verdict and write report.html.
+
+Reads the run directory: concrete.csv (the concrete's highest, lowest and
+mean temperature and their difference, per step), the flag file, and for the
+page also the project file, series.pr, Center.out and the final field.
+
+Limits carry their unit (70C, 160F); without options the peak temperature is
+held to 160 F and the difference to 35 F. --diff-curve gives a difference
+limit that changes with time. Between two steps, and between two points of a
+curve, values are taken on the straight line joining them.
+
+Exit status: 0 every limit holds, 1 a limit is exceeded, 2 the run cannot be
+read (unfinished, no concrete.csv, a bad option or limit file).
+"""
+
+import argparse
+import sys
+
+from pourheat.limits import LimitError, add_limit_options
+from pourheat.pictures import NoMatplotlib
+from pourheat.report import PROG, report
+from pourheat.results import RunError
+
+
+def options(argv):
+    ap = argparse.ArgumentParser(
+        prog=PROG,
+        description="Check a finished pourheat run against temperature limits, print the verdict "
+                    "(one line per limit) and write report.html, one self-contained page.",
+        epilog="Limits carry their unit: --max-temp 70C, --max-diff 35F. Without them the peak "
+               "is held to 160 F and the difference to 35 F. Exit status: 0 every limit holds, "
+               "1 a limit is exceeded, 2 the run cannot be read.")
+    add_limit_options(ap)
+    ap.add_argument("rundir", help="directory of a finished run")
+    ap.add_argument("-o", "--out", help="the page (default: RUN_DIR/report.html)")
+    ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
+    ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
+    return ap.parse_args(argv)
+
+
+def main(argv=None):
+    args = options(argv)
+    try:
+        return report(**vars(args))
+    except (LimitError, RunError, NoMatplotlib, argparse.ArgumentTypeError) as e:
+        print(f"{PROG}: error: {e}", file=sys.stderr)
+        return 2
+    except OSError as e:
+        print(f"{PROG}: error: {e}", file=sys.stderr)
+        return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main())

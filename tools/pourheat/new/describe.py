@@ -1,0 +1,232 @@
+"""The member description read into plain values in m, h, C and SI units:
+the template and its dimensions, the concrete and its heat of hydration,
+the soil, the air, the covers, the grid, the run and the solver."""
+
+import re
+
+from ..project import RATE_ROWS_MAX
+from .air import read_air
+from .tables import DescriptionError, Table, read_numbers, sub
+
+TEMPLATES = ("footing", "mat", "wall", "column", "round-column", "shaft")
+
+# Typical hydration curves, at 24 C, for a mix with a water/binder ratio near
+# 0.45: heat of complete hydration Hu (kJ/kg), and the exponential form
+# alpha(t) = alpha_u exp(-(tau/t)^beta). The sigmoid parameters were fitted
+# to the same curve over the first 7 days (within 0.05 of the released
+# fraction); their total heat is what the curve releases by then. They are
+# starting values: the mix's own calorimetry should replace them.
+BINDERS = {
+    "portland": ("Portland cement (CEM I, ASTM C150 Type I/II)",
+                 470, (0.75, 0.90, 12.0), 313, (1.083, 1.626, 0.05)),
+    "portland-rapid": ("rapid-hardening Portland cement (CEM I 52.5 R, Type III)",
+                       500, (0.78, 1.00, 9.0), 362, (0.842, 1.265, 0.05)),
+    "fly-ash-25": ("Portland cement with 25 % class F fly ash",
+                   375, (0.84, 0.85, 18.0), 266, (1.483, 2.228, 0.05)),
+    "slag-50": ("Portland cement with 50 % ground granulated blast-furnace slag",
+                465, (0.87, 0.65, 32.0), 285, (2.027, 3.045, 0.05)),
+    "low-heat": ("low-heat Portland cement (belite-rich, Type IV)",
+                 420, (0.70, 0.80, 26.0), 234, (1.939, 2.913, 0.05)),
+}
+CURVES = ("sigmoid", "exponential")
+
+# The keys of each table of a description.
+KNOWN = {
+    "": ("template", "title", "member", "concrete", "soil", "air", "cover", "footing", "grid", "run", "solver"),
+    "member": ("length", "width", "height", "thickness", "diameter", "sides", "model"),
+    "concrete": ("placing", "content", "binder", "heat", "curve", "p1", "p2", "p3", "rate_table",
+                 "density", "specific_heat", "conductivity"),
+    "soil": ("temperature", "depth", "margin", "conductivity", "specific_heat", "density"),
+    "air": ("temperature", "mean", "amplitude", "peak_hour", "csv", "film"),
+    "cover": ("top", "sides"),
+    "cover.layer": ("name", "thickness", "conductivity", "density", "specific_heat"),
+    "footing": ("height", "temperature", "conductivity", "specific_heat", "density"),
+    "grid": ("cell", "plan_cell", "height_cell"),
+    "run": ("days", "hours", "start_hour"),
+    "solver": ("alpha", "tolerance", "sweeps", "late_step"),
+}
+# Member keys each template reads, and its choices of model and sides.
+TEMPLATE_KEYS = {
+    "footing": (("length", "width", "height"), ("quarter", "full"), ("air", "soil")),
+    "mat": (("length", "width", "height"), ("quarter", "full"), ("air", "soil")),
+    "wall": (("thickness", "height"), ("half", "full"), ("air",)),
+    "column": (("length", "width", "height"), ("quarter", "full"), ("air", "soil")),
+    "round-column": (("diameter", "height"), ("full",), ("air", "soil")),
+    "shaft": (("diameter", "height"), ("full",), ("soil", "air")),
+}
+
+
+def read_description(data, base):
+    """The description as plain values in m, h, C and SI units."""
+    top = Table(data, "", KNOWN[""])
+    d = {"template": top.text("template", TEMPLATES)}
+    t = d["template"]
+    member_keys, models, sides = TEMPLATE_KEYS[t]
+    member = Table(data.get("member", {}), "member", KNOWN["member"])
+    for k in member.data:
+        if k not in member_keys + ("sides", "model"):
+            raise DescriptionError(f"member.{k}", f"is not used by the {t} template "
+                                   f"(it reads {', '.join(member_keys)}, sides, model)")
+    optional_height = t in ("column", "round-column", "shaft")
+    for k in member_keys:
+        if not (k == "height" and optional_height):
+            d[k] = member.get(k, "length", above=0)
+    if optional_height:
+        d["height"] = member.get("height", "length", above=0, required=False)
+    d["model"] = member.text("model", models, models[0])
+    d["sides"] = member.text("sides", sides, sides[0])
+    d["slice"] = optional_height and d["height"] is None
+
+    c = Table(data.get("concrete", {}), "concrete", KNOWN["concrete"])
+    d["placing"] = c.get("placing", "temperature", lo=-30, hi=90)
+    d["content"] = c.get("content", "density", above=0, hi=2000)
+    d["concrete"] = {"k": c.get("conductivity", "conductivity", 2.5, above=0),
+                     "c": c.get("specific_heat", "specific_heat", 950.0, above=0),
+                     "rho": c.get("density", "density", 2400.0, above=0)}
+    d["hydration"] = read_hydration(c, base)
+
+    needs_soil = not (d["slice"] and d["sides"] == "air")
+    if needs_soil:
+        s = Table(data.get("soil", {}), "soil", KNOWN["soil"]) if "soil" in data else None
+        if s is None:
+            raise DescriptionError("soil", "is missing (the member is on or in soil)")
+        d["soil"] = {"T": s.get("temperature", "temperature", lo=-40, hi=60),
+                     "depth": s.get("depth", "length", 1.5, above=0),
+                     "margin": s.get("margin", "length", None, above=0, required=False),
+                     "k": s.get("conductivity", "conductivity", 1.5, above=0),
+                     "c": s.get("specific_heat", "specific_heat", 850.0, above=0),
+                     "rho": s.get("density", "density", 1900.0, above=0)}
+    elif "soil" in data:
+        raise DescriptionError("soil", "is not used: a slice of a member in air has no soil")
+
+    r = Table(data.get("run", {}), "run", KNOWN["run"])
+    if r.has("days") == r.has("hours"):
+        raise DescriptionError("run.days", "give the duration as run.days or run.hours (one of them)")
+    d["hours"] = (r.get("days", "days", above=0) * 24 if r.has("days")
+                  else r.get("hours", "time", above=0))
+    if d["hours"] > 9999:
+        raise DescriptionError("run.days" if r.has("days") else "run.hours",
+                               "the result files hold at most 9999 hours")
+    d["start_hour"] = r.get("start_hour", "hour", 8.0, lo=0, hi=24)
+
+    a = Table(data.get("air", {}), "air", KNOWN["air"]) if "air" in data else None
+    if a is None:
+        raise DescriptionError("air", "is missing")
+    d["film"] = a.get("film", "film", 12.0, above=0)
+    d["air"] = read_air(a, d, base)
+
+    cov = sub(top, "cover", KNOWN["cover"])
+    d["cover"] = {}
+    for face in ("top", "sides"):
+        layer = sub(cov, face, KNOWN["cover.layer"]) if cov else None
+        if layer is None:
+            continue
+        if face == "top" and d["slice"]:
+            raise DescriptionError("cover.top", "a slice has no top")
+        d["cover"][face] = {
+            "name": remark(layer.text("name", default="insulation" if face == "top" else "formwork")),
+            "t": layer.get("thickness", "length", above=0),
+            "k": layer.get("conductivity", "conductivity", above=0),
+            "rho": layer.get("density", "density", 300.0, above=0),
+            "c": layer.get("specific_heat", "specific_heat", 1500.0, above=0)}
+
+    if t == "wall" and "footing" in data:
+        f = Table(data["footing"], "footing", KNOWN["footing"])
+        d["footing"] = {"height": f.get("height", "length", above=0),
+                        "T": f.get("temperature", "temperature", d["air"]["mean"], lo=-40, hi=60),
+                        "k": f.get("conductivity", "conductivity", d["concrete"]["k"], above=0),
+                        "c": f.get("specific_heat", "specific_heat", d["concrete"]["c"], above=0),
+                        "rho": f.get("density", "density", d["concrete"]["rho"], above=0)}
+    elif "footing" in data:
+        raise DescriptionError("footing", f"is read by the wall template only, not by {t}")
+
+    g = Table(data.get("grid", {}), "grid", KNOWN["grid"])
+    cell = g.get("cell", "length", None, above=0, required=False)
+    d["cell"] = {"plan": g.get("plan_cell", "length", cell, above=0, required=False),
+                 "z": g.get("height_cell", "length", cell, above=0, required=False)}
+    d["cell_key"] = {"plan": "grid.plan_cell" if g.has("plan_cell") else "grid.cell",
+                     "z": "grid.height_cell" if g.has("height_cell") else "grid.cell"}
+
+    v = Table(data.get("solver", {}), "solver", KNOWN["solver"])
+    d["solver"] = {"alpha": v.get("alpha", "number", 1.0, lo=0, hi=1),
+                   "tolerance": v.get("tolerance", "number", 0.0001, above=0),
+                   "sweeps": v.get("sweeps", "number", 100, lo=1, hi=10000),
+                   "late_step": v.get("late_step", "time", 3.0, above=0)}
+    if d["solver"]["sweeps"] != int(d["solver"]["sweeps"]):
+        raise DescriptionError("solver.sweeps", "must be a whole number")
+    d["title"] = remark(top.text("title", default=default_title(d)))
+    return d
+
+
+def remark(text):
+    """Free text as the project file may hold it: one line, no brackets or
+    equals signs that the program could take for a key."""
+    text = re.sub(r"\s+", " ", text).strip()
+    return text.translate(str.maketrans("[]=|", "()-/"))[:100] or "-"
+
+
+def default_title(d):
+    t = d["template"]
+    size = " x ".join(f"{d[k]:g} m" for k in TEMPLATE_KEYS[t][0] if d.get(k))
+    what = {"footing": "Footing", "mat": "Mat", "wall": "Wall", "column": "Column",
+            "round-column": "Round column", "shaft": "Drilled shaft"}[t]
+    where = {"air": "in air", "soil": "in soil"}[d["sides"]]
+    if t in ("footing", "mat"):
+        where = "on soil, under air" + (", sides in soil" if d["sides"] == "soil" else "")
+    elif t == "wall":
+        where = "on a footing" if "footing" in d else "on soil"
+    return f"{what} {size} {where}"
+
+
+def read_hydration(c, base):
+    h = {}
+    if c.has("rate_table"):
+        for k in ("binder", "curve", "p1", "p2", "p3"):
+            if c.has(k):
+                raise DescriptionError(f"concrete.{k}", "give either a rate table or a curve, not both")
+        h["mode"] = "table"
+        h["heat"] = c.get("heat", "heat", above=0)
+        h["file"] = c.text("rate_table")
+        h["rows"] = read_rate_table(base, h["file"], "concrete.rate_table")
+        return h
+    curve = c.text("curve", CURVES, "sigmoid")
+    h["mode"] = curve
+    if c.has("binder"):
+        name = c.text("binder", tuple(BINDERS))
+        text, hu, expo, heat_sig, sig = BINDERS[name]
+        h["binder"], h["binder_text"] = name, text
+        h["heat"], h["p"] = (hu, expo) if curve == "exponential" else (heat_sig, sig)
+    else:
+        for k in ("p1", "p2", "p3", "heat"):
+            if not c.has(k):
+                raise DescriptionError(f"concrete.{k}", "is missing (or name a binder preset: "
+                                       + ", ".join(BINDERS) + ")")
+    kinds = ("number", "number", "time") if curve == "exponential" else ("time", "time", "number")
+    p = list(h.get("p", (None, None, None)))
+    for n, kind in enumerate(kinds):
+        p[n] = c.get(f"p{n + 1}", kind, p[n])
+    if curve == "exponential":
+        if not 0 < p[0] <= 1:
+            raise DescriptionError("concrete.p1", "the ultimate degree of hydration must be above 0 and at most 1")
+        if not p[1] > 0 or not p[2] > 0:
+            raise DescriptionError("concrete.p2" if not p[1] > 0 else "concrete.p3", "must be above 0")
+    elif not p[0] > 0 or not p[2] > 0:
+        raise DescriptionError("concrete.p1" if not p[0] > 0 else "concrete.p3", "must be above 0")
+    h["p"] = tuple(p)
+    h["heat"] = c.get("heat", "heat", h.get("heat"), above=0)
+    return h
+
+
+def read_rate_table(base, path, key):
+    rows = read_numbers(base, path, key)
+    if any(len(v) != 2 for _, v in rows):
+        raise DescriptionError(key, f"{path}: every row must hold two values, time (h) and rate")
+    if not 2 <= len(rows) <= RATE_ROWS_MAX:
+        raise DescriptionError(key, f"{path} holds {len(rows)} rows; the program takes 2 to {RATE_ROWS_MAX}")
+    table = [tuple(v) for _, v in rows]
+    for (n, v), prev in zip(rows[1:], table):
+        if not v[0] > prev[0]:
+            raise DescriptionError(key, f"{path} line {n}: the times must increase")
+    if table[0][0] < 0 or any(r < 0 for _, r in table) or not any(r > 0 for _, r in table):
+        raise DescriptionError(key, f"{path}: times from 0 on, rates not negative and not all 0")
+    return table

@@ -1,0 +1,184 @@
+"""The grid: the cells along each axis, sized so that the member spans an
+odd number of whole cells of exactly its size, its surfaces as many cells as
+make their resistance, and the zone of each cell and column."""
+
+import math
+
+from ..project import AXIS_MAX
+from .tables import DescriptionError
+
+ACROSS_MIN = 5       # cells across the member
+
+
+def nearest_odd(x):
+    return max(1, 2 * math.floor((x - 1) / 2 + 0.5) + 1)
+
+
+def cells_of(length, d, minimum=1):
+    return max(minimum, math.floor(length / d + 0.5))
+
+
+class Axis:
+    """The cells along one axis: size, the zone of each cell (list index 0 is
+    cell 1), the member's first and last cell, its centre cell, and whether
+    the faces at the low and high ends are mirrors."""
+
+    def __init__(self, name, d, zones, lo, hi, centre, mirror_lo=False, mirror_hi=False):
+        self.name, self.d, self.zones = name, d, zones
+        self.lo, self.hi, self.centre = lo, hi, centre
+        self.mirror_lo, self.mirror_hi = mirror_lo, mirror_hi
+
+    @property
+    def n(self):
+        return len(self.zones)
+
+
+def plan_axis(name, m, d, mirror, n_cover, n_margin):
+    """Member of m cells (odd) along a plan axis. With a mirror at the low end
+    the model keeps (m + 1)/2 of them, the first on the symmetry plane."""
+    side = ["cover"] * n_cover + ["margin"] * n_margin + ["ring"]
+    if mirror:
+        half = ["member"] * ((m + 1) // 2) + side
+        zones = [half[1]] + half  # cell 1 copies cell 3
+        return Axis(name, d, zones, 2, 1 + (m + 1) // 2, 2, mirror_lo=True)
+    zones = side[::-1] + ["member"] * m + side
+    lo = len(side) + 1
+    return Axis(name, d, zones, lo, lo + m - 1, lo + m // 2)
+
+
+def surface_cells(resistance, d, k, held_next, at_least, radius=None):
+    """Cells between the concrete and the next material that give the surface
+    resistance: the program lets each cell use its own conductivity on all
+    its faces, so in steady state cells without heat carry a straight-line
+    temperature and only their number matters: n cells of the concrete's
+    conductivity, plus half the held cell beyond them, are (n + 0.5) d / k.
+    Around a round member of `radius` cells the ring of cells spreads the
+    heat: r ln((r + n + 0.5)/r) d / k per area of the concrete's face."""
+    x = resistance * k / d
+    if radius:
+        x = radius * (math.exp(x / radius) - 1)
+    return max(at_least, math.floor(x - (0.5 if held_next else 0.0) + 0.5))
+
+
+def surface_resistance(n, d, k, held_next, radius=None):
+    x = n + (0.5 if held_next else 0.0)
+    return (radius * math.log((radius + x) / radius) if radius else x) * d / k
+
+
+def side_requested(d_, face):
+    """Requested resistance of the top or of the sides, m2 K/W."""
+    cover = d_["cover"].get(face)
+    in_air = face == "top" or d_["sides"] == "air"
+    return (1.0 / d_["film"] if in_air else 0.0) + (cover["t"] / cover["k"] if cover else 0.0), in_air
+
+
+def build_axes(d_):
+    """Cell sizes and zones. The member's extent along each axis is an odd
+    number of cells of exactly its size; the target size is grid.cell or, by
+    default, 1/11 of the smallest member dimension (an axis no finer than 1/25
+    of its length nor coarser than 0.4 m), coarsened axis by axis to fit 80
+    cells."""
+    t = d_["template"]
+    k = d_["concrete"]["k"]
+    soil = d_.get("soil")
+    if t == "wall":
+        plan = {"y": d_["thickness"]}
+    elif t in ("round-column", "shaft"):
+        plan = {"xy": d_["diameter"]}
+    else:
+        plan = {"x": d_["length"], "y": d_["width"]}
+    dims = dict(plan)
+    if not d_["slice"]:
+        dims["z"] = d_["height"]
+    finest = min(dims.values()) / 11
+    mirror = d_["model"] in ("quarter", "half")
+
+    def side_counts(dd, radius=None):
+        R, held = side_requested(d_, "sides")
+        n_c = surface_cells(R, dd, k, held, 1 if "sides" in d_["cover"] else 0, radius) if R > 0 else 0
+        n_m = cells_of(soil["margin"] or soil["depth"], dd) if d_["sides"] == "soil" else 0
+        return n_c, n_m
+
+    def make(axis, length, dd):
+        m = nearest_odd(length / dd)
+        dd = length / m
+        if axis == "z":
+            return vertical_axis(d_, m, dd), m
+        n_c, n_m = side_counts(dd, m / 2 if axis == "xy" else None)
+        if axis == "xy":
+            r0 = (m + 1) // 2 + n_c + n_m
+            zones = ["round"] * (2 * r0 + 1)
+            ax = Axis("x", dd, zones, r0 + 1 - m // 2, r0 + 1 + m // 2, r0 + 1)
+            ax.round = (m, n_c, n_m, r0)
+            return ax, m
+        return plan_axis(axis, m, dd, mirror, n_c, n_m), m
+
+    axes = {}
+    for axis, length in dims.items():
+        given = d_["cell"]["z" if axis == "z" else "plan"]
+        target = given or min(max(finest, length / 25), max(finest, 0.4))
+        key = d_["cell_key"]["z" if axis == "z" else "plan"] if given else None
+        while True:
+            ax, m = make(axis, length, target)
+            if ax.n <= AXIS_MAX:
+                break
+            if given:
+                raise DescriptionError(key, f"{given:g} m gives {ax.n} cells along "
+                                       f"{'x and y' if axis == 'xy' else axis}; at most {AXIS_MAX}: "
+                                       "give a larger cell")
+            target *= 1.05
+        if m < ACROSS_MIN:
+            dim = {"xy": "member.diameter", "x": "member.length", "y": "member.width" if t != "wall"
+                   else "member.thickness", "z": "member.height"}[axis]
+            raise DescriptionError(key or dim, f"the member is {m} cells across along "
+                                   f"{'x and y' if axis == 'xy' else axis} ({length:g} m in cells of "
+                                   f"{length / m:.3g} m); it needs at least {ACROSS_MIN}: "
+                                   + (f"give a smaller {key}" if given else
+                                      "the surroundings leave too few of the 80 cells"))
+        axes[axis] = ax
+    if "xy" in axes:
+        x = axes.pop("xy")
+        y = Axis("y", x.d, x.zones, x.lo, x.hi, x.centre)
+        y.round = x.round
+        axes["x"], axes["y"] = x, y
+    if t == "wall":
+        dy = axes["y"].d
+        axes["x"] = Axis("x", dy, ["member"] * 4, 2, 3, 2, True, True)
+    if d_["slice"]:
+        dz = min(axes["x"].d, axes["y"].d)
+        axes["z"] = Axis("z", dz, ["member"] * 4, 2, 3, 2, True, True)
+    return axes["x"], axes["y"], axes["z"]
+
+
+def vertical_axis(d_, m, dz):
+    """Layers from the bottom: soil (the bottom layer held), the footing of a
+    wall, the member, the top cover, and the held air on top."""
+    soil = d_["soil"]
+    ns = cells_of(soil["depth"], dz, 2)
+    nf = cells_of(d_["footing"]["height"], dz) if "footing" in d_ else 0
+    R, _ = side_requested(d_, "top")
+    nt = surface_cells(R, dz, d_["concrete"]["k"], True, 1 if "top" in d_["cover"] else 0)
+    zones = ["soil"] * ns + ["footing"] * nf + ["member"] * m + ["top"] * nt + ["air"]
+    lo = ns + nf + 1
+    return Axis("z", dz, zones, lo, lo + m - 1, lo + m // 2)
+
+
+RANK = {"member": 0, "cover": 1, "margin": 2, "ring": 3}
+
+
+def plan_zone(x, y, i, j):
+    """Zone of column (i, j): the outermost of its two axis zones, or by the
+    distance from the centre for a round member."""
+    if hasattr(x, "round"):
+        m, n_c, n_m, r0 = x.round
+        di, dj = i - x.centre, j - y.centre
+        q = di * di + dj * dj
+        if q >= r0 * r0:
+            return "ring"  # outside the circle the program computes
+        if 4 * q < m * m:
+            return "member"
+        if n_m == 0 or 4 * q < (m + 2 * n_c) ** 2:
+            return "cover"
+        return "margin"
+    zx, zy = x.zones[i - 1], y.zones[j - 1]
+    return zx if RANK[zx] >= RANK[zy] else zy

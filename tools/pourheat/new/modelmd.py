@@ -1,0 +1,305 @@
+"""model.md: what was built, for the one who runs it: the grid and the
+dimensions with their errors, the layers, the materials, the surfaces, the
+heat of hydration, the air series and the monitor cells."""
+
+from ..project import SERIES_MAX, num
+from .grid import side_requested, surface_resistance
+from .model import start_temperature
+from .write import describe_model
+
+
+def model_text(d_, model, name, source):
+    x, y, z = model["x"], model["y"], model["z"]
+    t = d_["template"]
+    mats, number = model["materials"], model["number"]
+    L = []
+    w = L.append
+    w(f"# {d_['title']}")
+    w("")
+    w(f"Built by `pourheat-new` from `{source}` (template `{t}`). {describe_model(d_, model)}. "
+      f"Grid {x.n} x {y.n} x {z.n} cells; the run covers {num(d_['hours'])} h from the placing.")
+    w("")
+    w("Run it in this folder, then draw it:")
+    w("")
+    w("```sh")
+    w(f"pourheat {name}.prj run.log done.flg")
+    w("pourheat-plot .")
+    w("```")
+    w("")
+    w("## Grid and dimensions")
+    w("")
+    w("| Axis | Cells | Cell size | Face at the low end | Face at the high end |")
+    w("|---|---|---|---|---|")
+    for a in (x, y, z):
+        index = "ijk"["xyz".index(a.name)]
+        ends = ["mirror" if mirror else "held" for mirror in (a.mirror_lo, a.mirror_hi)]
+        w(f"| {a.name} ({index}) | {a.n} | {num(round(a.d, 6))} m | {ends[0]} ({index} = 1) | "
+          f"{ends[1]} ({index} = {a.n}) |")
+    w("")
+    w(f"Face codes `{model['codes']}`. A mirror face copies the plane two cells inside, so the "
+      "symmetry plane runs through the centres of the cells next to it: a mirrored half of n "
+      "cells is n - 0.5 cells wide.")
+    w("")
+    w("| Dimension | Requested | Modelled | Difference |")
+    w("|---|---|---|---|")
+    for label, req, got in dimensions(d_, model):
+        w(f"| {label} | {req:.3f} m | {got} | {diff_text(req, got)} |")
+    w("")
+    if hasattr(x, "round"):
+        w("The round section is drawn in whole cells: a cell is concrete when its centre lies inside "
+          "the diameter, so across its centre lines the concrete spans exactly the diameter and its "
+          "outline elsewhere is a staircase.")
+        w("")
+    w("Plan, by columns:")
+    w("")
+    for line in plan_lines(d_, model):
+        w(line)
+    w("")
+    w("Layers, from the bottom (k = 1):")
+    w("")
+    w("| Layers k | Holds |")
+    w("|---|---|")
+    names = {"soil": "soil", "footing": "footing", "member": "concrete member", "top": "top surface cells",
+             "air": "air (held)"}
+    zones = z.zones
+    n = 0
+    while n < len(zones):
+        r = n
+        while r + 1 < len(zones) and zones[r + 1] == zones[n]:
+            r += 1
+        what = names[zones[n]] if not d_["slice"] else "the member's section"
+        if n == 0 and zones[0] == "soil":
+            what += " (the bottom layer held)"
+        w(f"| {n + 1}{'' if r == n else f'-{r + 1}'} | {what} |")
+        n = r + 1
+    w("")
+    w("## Materials")
+    w("")
+    held = [mats[m]["name"].split(" (")[0] for m in model["used"] if mats[m].get("series")]
+    held = ", ".join(held[:-1]) + " and " + held[-1] if len(held) > 1 else held[0]
+    w("Every material but the concrete has a boundary block, so that it starts at its own "
+      "temperature, in whole degrees (all the program takes for a boundary material). "
+      f"The {held} {'are' if ' and ' in held else 'is'} held at {'their' if ' and ' in held else 'its'} "
+      "series where it lies on the faces of the grid or outside the plan outline; all other cells are "
+      "computed. The concrete is material 1.")
+    w("")
+    w("| # | Material | Conductivity W/(m K) | Heat capacity MJ/(m3 K) | Starts at | Held |")
+    w("|---|---|---|---|---|---|")
+    for m in model["used"]:
+        mt = mats[m]
+        start = (f"{num(round(d_['placing'], 2))} C (placing)" if m == "concrete"
+                 else f"{start_temperature(mt['start'])} C")
+        held = "no" if not mt.get("series") else ("constant" if len(mt["series"]) == 1
+                                                   else f"series of {len(mt['series'])} points")
+        w(f"| {number[m]} | {mt['name']} | {mt['k']:.4g} | {mt['c'] * mt['rho'] / 1e6:.4g} | {start} | {held} |")
+    w("")
+    w("## Surfaces")
+    w("")
+    w("| Face | Requested resistance m2 K/W | Modelled | Cells |")
+    w("|---|---|---|---|")
+    for label, req, got, cells in surfaces(d_, model):
+        w(f"| {label} | {req:.3f} | {got:.3f} | {cells} |")
+    w("")
+    w(f"A surface in air has the film resistance 1/h, h = {num(d_['film'])} W/(m2 K) (`air.film`), plus "
+      "the cover's thickness over its conductivity. The program lets each cell use its own conductivity "
+      "on all six faces, so cells that hold no heat source settle to a straight-line temperature "
+      "between their neighbours whatever their conductivity: a thin layer of low conductivity in one "
+      "cell would not slow the heat. So the tool gives a surface as many cells, between the concrete "
+      "and the held air, as make its resistance: n cells of the concrete's conductivity and half of the "
+      "held cell beyond them resist (n + 0.5) x cell size / conductivity. A cover's cells carry its "
+      "own heat capacity, spread over them."
+      + (" Around the round member the ring of cells spreads the heat: r ln((r + n + 0.5)/r) x cell "
+         "size / conductivity, r the radius in cells." if hasattr(x, "round") else ""))
+    w("")
+    w("## Heat of hydration")
+    w("")
+    for line in hydration_lines(d_):
+        w(line)
+    step, share = model["first"]
+    c = d_["concrete"]
+    w("")
+    w(f"The program's first step ends at the placing and covers the {step:.2f} h before it; the heat "
+      f"it releases, {100 * share:.1f} % of the total (a rise of {share * total_heat(d_) / (c['rho'] * c['c']):.1f} K), "
+      "is there at the start. Smaller cells shorten that step.")
+    w("")
+    w("## Air temperature")
+    w("")
+    for line in air_lines(d_):
+        w(line)
+    w("")
+    w("## Monitor cells")
+    w("")
+    w("`series.pr` lists them; `Center.out` has one column per cell after the time, in this order "
+      "(degrees Fahrenheit).")
+    w("")
+    w("| Column | Cell (i, j, k) | Where |")
+    w("|---|---|---|")
+    for n, (label, (i, j, k)) in enumerate(model["monitors"], 2):
+        w(f"| {n} | ({i}, {j}, {k}) | {label} |")
+    return "\n".join(L) + "\n"
+
+
+def plan_lines(d_, model):
+    x, y = model["x"], model["y"]
+    if hasattr(x, "round"):
+        m, n_c, n_m, r0 = x.round
+        out = [f"- centre ({x.centre}, {y.centre}); concrete within {m / 2:g} cells of it"]
+        if n_c:
+            out.append(f"- {n_c} cell{'s' * (n_c > 1)} of side surface around it")
+        if n_m:
+            out.append(f"- soil out to {r0:g} cells from the centre")
+        out.append(f"- outside {r0:g} cells (the program's circular outline, radius (nx - 1)/2): held")
+        return out
+    names = {"member": "concrete", "cover": "side surface cells", "margin": "soil beside the member",
+             "ring": "outer ring, held"}
+    out = []
+    for a in (x, y):
+        index = "ij"["xy".index(a.name)]
+        if a.mirror_lo and a.mirror_hi:
+            out.append(f"- {index} = 1-{a.n}: a slice along {a.name}; {index} = 1 and {a.n} are mirror faces")
+            continue
+        parts, n = [], 1 if a.mirror_lo else 0
+        while n < a.n:
+            r = n
+            while r + 1 < a.n and a.zones[r + 1] == a.zones[n]:
+                r += 1
+            parts.append(f"{index} = {n + 1}{'' if r == n else f'-{r + 1}'} {names[a.zones[n]]}")
+            n = r + 1
+        mirror = f"{index} = 1 mirrors {index} = 3; " if a.mirror_lo else ""
+        out.append(f"- {mirror}{'; '.join(parts)}")
+    return out
+
+
+def diff_text(req, got):
+    value = float(got.split()[0])
+    return f"{value - req:+.3f} m"
+
+
+def dimensions(d_, model):
+    """(label, requested m, modelled text) of every modelled dimension."""
+    x, y, z = model["x"], model["y"], model["z"]
+    t = d_["template"]
+    out = []
+
+    def member(label, req, a):
+        m = a.hi - a.lo + 1
+        if a.mirror_lo:
+            cells = 2 * m - 1
+            text = f"{num(round(cells * a.d, 6))} m ({cells} cells; the model holds {m - 0.5:g})"
+        else:
+            cells = m
+            text = f"{num(round(cells * a.d, 6))} m ({cells} cells)"
+        out.append((label, req, text))
+
+    if hasattr(x, "round"):
+        member("diameter (x, y)", d_["diameter"], x)
+    elif t == "wall":
+        member("thickness (y)", d_["thickness"], y)
+    else:
+        member("length (x)", d_["length"], x)
+        member("width (y)", d_["width"], y)
+    if not d_["slice"]:
+        member("height (z)", d_["height"], z)
+        ns = z.zones.count("soil")
+        out.append(("soil below the member", d_["soil"]["depth"], f"{num(round(ns * z.d, 6))} m ({ns} cells)"))
+        if "footing" in d_:
+            nf = z.zones.count("footing")
+            out.append(("footing height", d_["footing"]["height"], f"{num(round(nf * z.d, 6))} m ({nf} cells)"))
+    if d_["sides"] == "soil":
+        a = x
+        if hasattr(x, "round"):
+            nm = x.round[2]
+        else:
+            nm = a.zones.count("margin") // (1 if a.mirror_lo else 2)
+        req = d_["soil"]["margin"] or d_["soil"]["depth"]
+        out.append(("soil beside the member", req, f"{num(round(nm * a.d, 6))} m ({nm} cells)"))
+    return out
+
+
+def surfaces(d_, model):
+    x, y, z = model["x"], model["y"], model["z"]
+    k = d_["concrete"]["k"]
+    out = []
+    if not d_["slice"]:
+        R, _ = side_requested(d_, "top")
+        n = z.zones.count("top")
+        out.append(("top", R, surface_resistance(n, z.d, k, True), n))
+    R, held = side_requested(d_, "sides")
+    if R > 0 or d_["sides"] == "air":
+        axes = [x] if hasattr(x, "round") else ([y] if d_["template"] == "wall" else [x, y])
+        for a in axes:
+            radius = a.round[0] / 2 if hasattr(a, "round") else None
+            n = a.round[1] if radius else a.zones.count("cover") // (1 if a.mirror_lo else 2)
+            label = "sides" if len(axes) == 1 else f"sides facing {a.name}"
+            out.append((label, R, surface_resistance(n, a.d, k, held, radius), n))
+    return out
+
+
+def total_heat(d_):
+    """Heat per m3 the curve can release, J."""
+    h = d_["hydration"]
+    return d_["content"] * h["heat"] * 1000 * (h["p"][0] if h["mode"] == "exponential" else 1)
+
+
+def hydration_lines(d_):
+    h = d_["hydration"]
+    c = d_["concrete"]
+    qtot = d_["content"] * h["heat"] * 1000
+    L = []
+    if h["mode"] == "table":
+        L.append(f"Measured heat-rate table from `{h['file']}` ({len(h['rows'])} rows): the program "
+                 f"scales it to release {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3 = "
+                 f"{qtot / 1e6:.4g} MJ/m3 by 32 days.")
+        total = qtot
+    else:
+        p = h["p"]
+        if h.get("binder"):
+            L.append(f"Binder `{h['binder']}`: {h['binder_text']}. These are typical values, not "
+                     "measured ones: fit the curve to the mix's own calorimetry and give `p1`, `p2`, "
+                     "`p3` and `heat` instead (docs/members.md says how).")
+            L.append("")
+        if h["mode"] == "exponential":
+            L.append(f"Exponential curve: released fraction {num(p[0])} x exp(-({num(p[2])} h / age)^"
+                     f"{num(p[1])}) of {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3.")
+            L.append("")
+            L.append("Beware: in this curve the program multiplies the rate by a temperature factor "
+                     "(1 at 24 C, about 2 at 40 C) without advancing the age, so concrete that runs "
+                     "hot releases its heat too early; the program only caps the release at the "
+                     "binder's total heat. The sigmoid curve or a rate table do not depend on "
+                     "temperature.")
+            total = qtot * p[0]
+        else:
+            L.append(f"Sigmoid curve: released fraction 1 - (1 + exp((age - {num(p[1])} h) / "
+                     f"{num(p[0])} h))^-{num(p[2])} of {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3; "
+                     "it does not depend on temperature.")
+            total = qtot
+    L.append("")
+    L.append(f"Total heat {total / 1e6:.4g} MJ/m3: an adiabatic rise of "
+             f"{total / (c['rho'] * c['c']):.1f} K over the placing temperature "
+             f"{num(round(d_['placing'], 2))} C.")
+    return L
+
+
+def air_lines(d_):
+    a = d_["air"]
+    pts = a["points"]
+    if a["form"] == "constant":
+        return [f"Constant {num(round(pts[0][1], 2))} C."]
+    if a["form"] == "daily":
+        head = (f"Daily cycle: mean {num(round(a['mean'], 2))} C, amplitude {num(round(a['amplitude'], 2))} K, "
+                f"highest at {num(a['peak'])} h of the day; the placing at {num(d_['start_hour'])} h.")
+    else:
+        head = f"Hourly temperatures from `{a['file']}`, the placing at {num(d_['start_hour'])} h of the day."
+    n = len(a["hourly"])
+    if n <= SERIES_MAX:
+        return [head, "", f"All {n} values form the series."]
+    more = ("" if len(pts) == SERIES_MAX else
+            " No further point would bring it closer: the program's reading of a series is flat at "
+            "every point, so between two points hours apart it runs a smooth step, and a point on "
+            "the slope in between would add a flat spot.")
+    return [head, "",
+            f"The {n} hourly values are reduced to {len(pts)} points (a boundary series holds "
+            f"{SERIES_MAX}): the start, the end and every daily minimum and maximum, then, one at a "
+            "time, the hour that brings the series closest to the data where it misses most. "
+            f"The largest difference from the hourly values, the series read as the program reads "
+            f"it, is {a['largest']:.2f} C.{more}"]

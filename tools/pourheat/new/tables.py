@@ -1,0 +1,95 @@
+"""The tables of a member description, read key by key with the kind of
+each value, and the CSV files that it names; a description that cannot be
+built raises DescriptionError, naming the key."""
+
+import math
+import os
+import re
+
+from ..units import QuantityError, quantity
+
+
+class DescriptionError(Exception):
+    """A description that cannot be built: the key and what is wrong."""
+
+    def __init__(self, key, message):
+        super().__init__(f"{key}: {message}" if key else message)
+
+
+class Table:
+    """One table of the description; knows its keys and reads values by kind."""
+
+    def __init__(self, data, path, known):
+        self.data, self.path = data, path
+        if not isinstance(data, dict):
+            raise DescriptionError(path, "must be a table ([" + path + "])")
+        for k in data:
+            if k not in known:
+                raise DescriptionError(self.key(k), "is not a key of this description"
+                                       + (f" (keys of [{path}]: {', '.join(known)})" if path else ""))
+
+    def key(self, k):
+        return f"{self.path}.{k}" if self.path else k
+
+    def has(self, k):
+        return k in self.data
+
+    def get(self, k, kind, default=None, lo=None, hi=None, above=None, required=True):
+        if k not in self.data:
+            if default is None and required:
+                raise DescriptionError(self.key(k), "is missing")
+            return default
+        try:
+            v = quantity(self.data[k], kind)
+        except QuantityError as e:
+            raise DescriptionError(self.key(k), str(e))
+        if above is not None and not v > above:
+            raise DescriptionError(self.key(k), f"must be above {above:g}")
+        if lo is not None and v < lo or hi is not None and v > hi:
+            raise DescriptionError(self.key(k), f"{v:g} is outside {lo:g} to {hi:g}")
+        return v
+
+    def text(self, k, choices=None, default=None):
+        if k not in self.data:
+            if default is None:
+                raise DescriptionError(self.key(k), "is missing")
+            return default
+        v = self.data[k]
+        if not isinstance(v, str) or (choices and v not in choices):
+            raise DescriptionError(self.key(k), f"{v!r} is not one of {', '.join(choices)}"
+                                   if choices else f"{v!r} is not a text")
+        return v
+
+
+def sub(table, k, known):
+    return Table(table.data[k], table.key(k), known) if table.has(k) else None
+
+
+def read_numbers(base, path, key):
+    """Rows of numbers from a CSV file (its name relative to the member
+    description); a first line that is not numbers is a header; blank lines
+    and lines starting with # are skipped."""
+    try:
+        with open(os.path.join(base, path), encoding="utf-8-sig") as f:
+            lines = f.read().splitlines()
+    except OSError as e:
+        raise DescriptionError(key, f"cannot read {path}: {e.strerror}")
+    rows, header = [], False
+    for n, line in enumerate(lines, 1):
+        s = line.strip()
+        if not s or s.startswith("#"):
+            continue
+        parts = [p for p in re.split(r"[,;\s]+", s) if p]
+        try:
+            values = [float(p) for p in parts]
+        except ValueError:
+            if rows or header:
+                raise DescriptionError(key, f"{path} line {n}: '{s}' is not numbers")
+            header = True
+            continue
+        if not all(math.isfinite(v) for v in values):
+            raise DescriptionError(key, f"{path} line {n}: '{s}' is not finite")
+        rows.append((n, values))
+    if not rows:
+        raise DescriptionError(key, f"{path} holds no numbers")
+    return rows

@@ -1,0 +1,103 @@
+"""The report on a finished run: the verdict against the limits, printed
+one line per limit, and the page written beside it."""
+
+import os
+
+from .limits import back_under, evaluate, limits_of, summary, verdict_line
+from .page import esc, model_section, page
+from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
+from .project import read_project
+from .results import (CONCRETE, RunError, cell, find_flag, find_project, read_concrete, read_field,
+                      read_series_points, read_steps)
+from .units import hours, temp
+
+PROG = "pourheat-report"
+
+
+def finished_run(rundir, flag):
+    """Refuses a run directory whose flag file does not hold Finished."""
+    if not os.path.isdir(rundir):
+        raise RunError(f"{rundir} is not a directory")
+    if not find_flag(rundir, flag):
+        what = f"its flag file {flag} does not hold Finished" if flag else "no flag file holds Finished"
+        raise RunError(f"{rundir} holds no finished run ({what}); the run failed or is still going, "
+                       "and its files may be incomplete")
+
+
+def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None):
+    """Prints the verdict on the finished run in `rundir` against the limits
+    (limits_of reads them) and writes the page, by default report.html in
+    the run directory. Returns the exit status: 1 when a limit is exceeded."""
+    finished_run(rundir, flag)
+    temp_limit, diff_limits = limits_of(max_temp, max_diff, diff_curve)
+    rows = read_concrete(os.path.join(rundir, CONCRETE))
+    if not rows:
+        raise RunError(f"{rundir}: {CONCRETE} holds no step with concrete (no material with "
+                       "production above 0 off the mirror faces): nothing to check")
+    plt = setup_matplotlib()
+
+    checks = evaluate(rows, temp_limit, diff_limits)
+    peak, _ = summary(rows)
+    print(f"{PROG}: {rundir}: {len(rows)} steps from {hours(rows[0]['time_h'])} h to "
+          f"{hours(rows[-1]['time_h'])} h")
+    print("limits: " + "; ".join(f"{l.what} {l.describe()}" for l, _ in checks))
+    lines = [verdict_line(l, r) for l, r in checks]
+    key = [f"peak concrete temperature {temp(peak['max_C'])} reached at {hours(peak['time_h'])} h in cell "
+           f"{cell(peak['max_i'], peak['max_j'], peak['max_k'])}"]
+    key += [back_under(l, r) for l, r in checks[1:]]
+    failed = sum(r["exceeded"] for _, r in checks)
+    overall = "FAIL" if failed else "PASS"
+    verdict = (f"verdict: FAIL, {failed} of {len(checks)} limits exceeded" if failed
+               else f"verdict: PASS, every limit holds ({len(checks)})")
+    for line in lines + key + [verdict]:
+        print(line)
+
+    # The page.
+    notes = []
+    project_path = find_project(rundir, project)
+    model = None
+    if project_path:
+        try:
+            model = read_project(project_path)
+        except (ValueError, IndexError, OSError) as e:
+            notes.append(f"The project file {os.path.basename(project_path)} could not be read in full ({e}).")
+    series_path = os.path.join(rundir, "series.pr")
+    points = read_series_points(series_path) if os.path.isfile(series_path) else []
+    title = os.path.splitext(os.path.basename(project_path))[0] if project_path else \
+        os.path.basename(os.path.abspath(rundir))
+
+    pictures = [("Concrete temperatures and their difference",
+                 concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:]),
+                 "highest, mean and lowest concrete temperature, and their difference, against time")]
+    center = os.path.join(rundir, "Center.out")
+    history = read_steps(center, len(points) + 1 if points else None) if os.path.isfile(center) else []
+    pictures.append(("Monitor cells", tool_picture(plot_monitors, plt, history, points, title)
+                     if history else None, "monitor cells of series.pr against time" if history else
+                     "No monitor cells: the run directory holds no Center.out."))
+    hot = rows[-1]
+    k = hot["max_k"]
+    field_picture, field_note = None, "No final field: no project file names it."
+    if model:
+        field_path = os.path.join(rundir, model["output"])
+        if os.path.isfile(field_path):
+            layers = read_field(field_path, model["nx"])
+            if 1 <= k <= len(layers):
+                field_picture = tool_picture(plot_field, plt, layers, k, model, points, hot["time_h"], title)
+                field_note = f"final temperature of layer k = {k}, the layer of the hottest concrete cell at the end"
+        else:
+            field_note = f"No final field: the run directory holds no {model['output']}."
+    pictures.append((f"Final field of the hottest layer, k = {k}", field_picture, field_note))
+    verdict_rows = []
+    for (limit, result), line in zip(checks, lines):
+        status = "FAIL" if result["exceeded"] else "PASS"
+        detail = line.split("; ")
+        verdict_rows.append((f"<span class={status}>{status}</span>", esc(limit.what), esc(limit.describe()),
+                             esc(detail[0].split(": ", 1)[1]), esc(detail[-1])))
+    text = page(title, rundir, PROG, verdict_rows, overall, key,
+                model_section(model, os.path.basename(project_path) if project_path else "", rows, points),
+                pictures, notes)
+    out = out or os.path.join(rundir, "report.html")
+    with open(out, "w", encoding="utf-8") as f:
+        f.write(text)
+    print(f"report: {out}")
+    return 1 if failed else 0
