@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
-"""Writes the contrast block (concrete 2.5, soil 1.2 W/(m K)) as pourheat projects on a grid of N cells per
-0.1 m: block-h100 (N = 1) and block-h033 (N = 3), each with its series.pr of the five points of the FE
-histories (fe/). Cell (i,j,k) has its centre at ((i-2)h, (j-2)h, (k-1)h); every interface of the FE domain
-lies on a cell face. Usage: make_block.py [--legacy] (--legacy: without the [Physics] block)."""
+# Writes the contrast block (concrete 2.5, soil 1.2 W/(m K)) as pourheat projects on a grid of N cells per
+# 0.1 m: block-h100 (N = 1) and block-h033 (N = 3), each with a series.pr of the five points of the FE
+# histories (fe/). Cell (i,j,k) has its centre at ((i-2)h, (j-2)h, (k-1)h); every interface of the FE domain
+# lies on a cell face. make_block.py [--legacy] (--legacy: without the [Physics] block).
 import os, sys
 
 TABLE = "0 0\n2 0.5\n6 2.0\n10 3.0\n14 2.5\n20 1.5\n28 0.8\n40 0.4\n60 0.2\n96 0.08\n"
