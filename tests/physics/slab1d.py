@@ -5,7 +5,7 @@
 # equivalent age; the curves of adiabatic.py). Events: the topmost layer left removed (the face below then
 # meets the air through the film), the film coefficient changed; steps end on event and table times.
 # slab1d.py CASE.json [--dt S] [--cell M] prints CSV: time_h, then each named depth. README.md: the JSON.
-import argparse, json, math, os, sys
+import json, math, os, sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import adiabatic  # noqa: E402
@@ -111,12 +111,7 @@ def solve(case, dt_s=None, cell=None):
 
 
 if __name__ == "__main__":
-    ap = argparse.ArgumentParser()
-    ap.add_argument("case")
-    ap.add_argument("--dt", type=float)
-    ap.add_argument("--cell", type=float)
-    a = ap.parse_args()
-    case = json.load(open(a.case))
+    opt, case = dict(zip(sys.argv[2::2], map(float, sys.argv[3::2]))), json.load(open(sys.argv[1]))
     print("time_h," + ",".join(case["depths"]))
-    for row in solve(case, a.dt, a.cell):
+    for row in solve(case, opt.get("--dt"), opt.get("--cell")):
         print("%g," % row[0] + ",".join("%.4f" % v for v in row[1:]))
