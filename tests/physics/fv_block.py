@@ -4,7 +4,7 @@
 # resistance of its two half cells, held cells at their centres, the mirror faces i = 1, j = 1 copying
 # plane 3, the air series read at mid-step, the table's rate of the row the step lies in. Prints time (h)
 # and the five points (C), as the FE histories. What the sound mode should give, less its sweep error.
-import sys
+import os, sys
 import numpy as np, scipy.sparse as sp, scipy.sparse.linalg as sla
 
 N, dt = int(sys.argv[1]), 900.0
@@ -19,7 +19,8 @@ comp[1:-1, 1:-1, 1:-1] = True
 idx = -np.ones(k.shape, int)
 idx[comp] = np.arange(comp.sum())
 rt = [0, 2, 6, 10, 14, 20, 28, 40, 60, 96, 142.8]
-rr = [float(line.split()[4]) for line in open(__file__.rsplit("/", 1)[0] + "/fe/rates.log")]
+rr = [float(line.split()[4]) for line in open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "fe",
+                                                            "rates.log"))]
 at, aT = [0, 6, 18, 30, 42, 54, 66, 78, 90, 102], [12, 18, 6, 18, 6, 18, 6, 18, 6, 18]
 
 
