@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -14,62 +13,6 @@
 #include "results/concrete.h"
 
 namespace ph {
-
-void readSeriesPoints(Run& run, SeriesPoints& points) {
-  std::string first(80, ' ');
-  const ReadTarget firstTarget = ReadTarget::text(first, 80);
-  run.files.readFreeOrFail(kProject, std::span(&firstTarget, 1));
-  if (isBlank(first)) return;
-  run.files.rewind(kProject);
-  int count = 0;
-  const ReadTarget countTarget = ReadTarget::integer(count);
-  run.files.readFreeOrFail(kProject, std::span(&countTarget, 1));
-  if (count < 0 || count > ptscap)
-    run.reject("Problem: series.pr announces " + std::to_string(count) +
-               " series points; it may hold 0 to " + std::to_string(ptscap));
-  points.ipts = count;
-  if (count > 0) {
-    std::vector<ReadTarget> targets;
-    for (int p = 1; p <= count; ++p) {
-      targets.push_back(ReadTarget::integer(points.ix[p]));
-      targets.push_back(ReadTarget::integer(points.iy[p]));
-      targets.push_back(ReadTarget::integer(points.iz[p]));
-    }
-    run.files.readFreeOrFail(kProject, targets);
-  }
-  run.free(kLog, {points.ipts, "= series points"});
-  std::vector<FmtValue> indices;
-  for (int p = 1; p <= count; ++p) {
-    indices.emplace_back(points.ix[p]);
-    indices.emplace_back(points.iy[p]);
-    indices.emplace_back(points.iz[p]);
-  }
-  run.free(kLog, indices);
-}
-
-// The output= name as the reader will find it (the first output= line after
-// a [Files] line), looked up before anything is deleted or written; the
-// reader's own name is checked again once it is read.
-static std::string peekOutputName(const std::string& project) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(project, ec) || std::filesystem::file_size(project, ec) > kMaxReadBytes)
-    return {};
-  std::ifstream in(project, std::ios::binary);
-  bool files = false;
-  for (std::string line; std::getline(in, line);) {
-    line = line128(line);
-    const std::size_t at = line.find("output=");
-    if (!files || at == std::string::npos) {
-      files = files || line.find("[Files]") != std::string::npos;
-      continue;
-    }
-    std::size_t p = at + 7, q = line.size();
-    while (p < q && static_cast<unsigned char>(line[p]) <= 32) ++p;
-    while (q > p && static_cast<unsigned char>(line[q - 1]) <= 32) --q;
-    return rtrimmed(fixedText(line.substr(p, q - p), 80));
-  }
-  return {};
-}
 
 // The flag is deleted and the log emptied before anything is read, and the
 // results are written into the working directory: the log and the flag may
