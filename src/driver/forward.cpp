@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "driver/step_pass.h"
+#include "model/step_pass.h"
 #include "hydration/field.h"
 #include "hydration/model.h"
 #include "hydration/ratetable.h"
