@@ -34,7 +34,7 @@ class PlainSweeper {
           if (!(*in.secmask)[column(i, j)]) continue;
           const std::size_t c = cell(i, j, k);
           const int m = imat[c];
-          const float Q = in.NewRT * (*in.prod)[m];
+          const float Q = in.heat.rate * (*in.prod)[m];
           oldTerm_[c] = (double(A[m]) * double(hold[c]) / dt + double(Q)) / double(sig[m]);
           const double lold = (double(hold[c - 1]) + double(hold[c + 1])) / in.dx2 +
                               (double(hold[c - sy]) + double(hold[c + sy])) / in.dy2 +

@@ -63,7 +63,7 @@ struct Scene {
     in.imat = &imat;
     in.A = &A, in.sig = &sig, in.prod = &prod;
     in.hold = &hold;
-    in.NewRT = 700.0f;
+    in.heat.rate = 700.0f;
     in.secmask = &secmask;
     in.dx2 = in.dy2 = in.dz2 = double(0.3f) * double(0.3f);
     in.dtstep = 5400.0f;

@@ -6,7 +6,6 @@
 #include <thread>
 #include <utility>
 
-#include "hydration/model.h"
 #include "input/keyword.h"
 #include "input/reader.h"
 #include "driver/forward.h"
@@ -267,7 +266,6 @@ int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions&
     Run& run;
     ~Unlock() { run.lock.release(); }
   } unlock{run};
-  resetWorkspc();
   try {
     runSequence(run, args, options);
     std::fflush(run.terminal);

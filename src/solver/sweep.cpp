@@ -918,7 +918,7 @@ void Sweeper::prepare(const StepInputs& in) {
     std::fill_n(denomRows_.begin() + lanes * m, lanes, denom_[m]);
     Ad[m] = A[m];
     sigd[m] = sig[m];
-    Qd[m] = in.NewRT * (*in.prod)[m];  // the product rounded to float
+    Qd[m] = in.heat.rate * (*in.prod)[m];  // the product rounded to float
   }
 
   // hold is needed three layers at a time, sheared; imat one layer.

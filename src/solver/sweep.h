@@ -63,7 +63,7 @@ struct StepInputs {
   const MatTable* sig = nullptr;
   const MatTable* prod = nullptr;
   const RealField* hold = nullptr;
-  float NewRT = 0;
+  StepHeat heat;
   const std::vector<int>* secmask = nullptr;
   double dx2 = 0, dy2 = 0, dz2 = 0;
   float dtstep = 0;

@@ -32,7 +32,7 @@ inline void sweep(const StepInputs& in, RealField& field, float tscale, float& e
   auto update = [&](std::size_t c) {
     const int m = imat[c];
     const float T0 = h[c];
-    const float Q = in.NewRT * prod[m];
+    const float Q = in.heat.rate * prod[m];
     const double Nnew = (double(h[c - 1]) + double(h[c + 1])) / dx2 +
                         (double(h[c - sy]) + double(h[c + sy])) / dy2 +
                         (double(h[c - sz]) + double(h[c + sz])) / dz2;

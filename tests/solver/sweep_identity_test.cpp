@@ -84,7 +84,7 @@ struct Inputs {
         case Mask::checkerboard: on = inner && (i + j) % 2 == 0; break;
       }
     });
-    in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, s.NewRT, &secmask,
+    in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, {s.NewRT}, &secmask,
           double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
   }
 };
@@ -214,7 +214,7 @@ TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
       const std::size_t c = cell(i, j, k);
       big.hold[c] = big.hnew[c] = big.secmask[column(i, j)] ? big.hold[c] - 30.0f : H + big.hold[c];
     });
-    big.in.NewRT = 1.0f;
+    big.in.heat.rate = 1.0f;
     const double pull = 2.0 * H * (1.0 / big.in.dx2 + 1.0 / big.in.dy2);
     for (int m = 1; m <= 3; ++m) big.prod[m] = float(-double(big.sig[m]) * pull);
     expectSameSweeps(big, 1, "cancelling source", -1.0e10f, 0.75f, 3);
