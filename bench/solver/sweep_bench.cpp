@@ -1,5 +1,5 @@
 // The relaxation sweep on a full 80 x 80 x 80 grid, side by side: the cell
-// formula written out per cell (tests/solver/reference_sweep.h), the plain
+// formula written out per cell (formula::plainSweep), the plain
 // sweep the program started with (plain_sweep.h), and the program's Sweeper
 // on every instruction set the processor offers, on one thread and on two.
 // Each reports nanoseconds per cell update (mean and best sweep); the faster
@@ -18,8 +18,8 @@
 
 #include "division_floor.h"
 #include "plain_sweep.h"
+#include "solver/cell_formula.h"
 #include "solver/converge.h"
-#include "solver/reference_sweep.h"
 #include "solver/sweep.h"
 
 namespace ph {
@@ -114,7 +114,7 @@ void timeSweeps(benchmark::State& state, const std::string& name, Sweep sweep,
 
 void BM_SweepReference(benchmark::State& state) {
   timeSweeps(state, "reference", [](RealField& f, float ts, float& err, double& relax) {
-    reference::sweep(scene().in, f, ts, err, relax);
+    formula::plainSweep(scene().in, f, ts, err, relax);
   });
 }
 
