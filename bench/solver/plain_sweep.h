@@ -43,7 +43,6 @@ class PlainSweeper {
     const double relaxM1 = relax - 1.0;
     float* h = field.data();
     const int* imat = in_.imat->data();
-    const std::vector<int>& mask = *in_.secmask;
     auto update = [&](std::size_t c) {
       const float t0 = h[c];
       const double tstar = formula::tstar(oldTerm_[c], in_.alpha, neighbours(h, c), oldLapl_[c], denom_[imat[c]]);
@@ -52,13 +51,7 @@ class PlainSweeper {
       const float e = std::fabs(v - t0) / tscale;
       if (e > err) err = e;
     };
-    for (int k = 2; k <= in_.nz - 1; ++k)
-      for (int i = 2; i <= in_.nx - 1; ++i)
-        for (int j = 2; j <= in_.ny - 1; ++j) {
-          if (mask[column(i, j)]) update(cell(i, j, k));
-          const int ri = in_.nx + 1 - i, rj = in_.ny + 1 - j;
-          if (mask[column(ri, rj)]) update(cell(ri, rj, in_.nz + 1 - k));
-        }
+    formula::visitInOrder(in_, update);
   }
 
  private:

@@ -108,11 +108,24 @@ inline float heatOf(const StepInputs& in, std::size_t c, int m) {
   return in.heat.cells ? (*in.heat.cells)[c] : in.heat.rate * (*in.prod)[m];
 }
 
-// One sweep over h in the program's visiting order: each pass updates cell
-// (i, j, k) and then its point reflection (nx+1-i, ny+1-j, nz+1-k), in place.
-// Every term of every update is formed on the spot, with nothing carried
-// over from an earlier update or sweep. Raises err to the largest
-// |change| / tscale.
+// The sweep's visiting order: update(c) for cell (i, j, k) and then for its
+// point reflection (nx+1-i, ny+1-j, nz+1-k), over the interior cells of
+// computed columns, k outermost and j innermost.
+template <typename Update>
+void visitInOrder(const StepInputs& in, Update update) {
+  const std::vector<int>& mask = *in.secmask;
+  for (int k = 2; k <= in.nz - 1; ++k)
+    for (int i = 2; i <= in.nx - 1; ++i)
+      for (int j = 2; j <= in.ny - 1; ++j) {
+        if (mask[column(i, j)]) update(cell(i, j, k));
+        const int ri = in.nx + 1 - i, rj = in.ny + 1 - j;
+        if (mask[column(ri, rj)]) update(cell(ri, rj, in.nz + 1 - k));
+      }
+}
+
+// One sweep over h in the visiting order, in place. Every term of every
+// update is formed on the spot, with nothing carried over from an earlier
+// update or sweep. Raises err to the largest |change| / tscale.
 inline void plainSweep(const StepInputs& in, RealField& field, float tscale, float& err, double& relax) {
   shortStep(in, relax);
   const std::ptrdiff_t sy = ijcap;
@@ -141,15 +154,7 @@ inline void plainSweep(const StepInputs& in, RealField& field, float tscale, flo
     const float e = std::fabs(h[c] - T0) / tscale;
     if (e > err) err = e;
   };
-
-  const std::vector<int>& mask = *in.secmask;
-  for (int k = 2; k <= in.nz - 1; ++k)
-    for (int i = 2; i <= in.nx - 1; ++i)
-      for (int j = 2; j <= in.ny - 1; ++j) {
-        if (mask[column(i, j)]) update(cell(i, j, k));
-        const int ri = in.nx + 1 - i, rj = in.ny + 1 - j;
-        if (mask[column(ri, rj)]) update(cell(ri, rj, in.nz + 1 - k));
-      }
+  visitInOrder(in, update);
 }
 
 }  // namespace formula
