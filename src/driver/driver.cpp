@@ -110,7 +110,8 @@ static void refuseOutputName(Run& run, const std::string& outFile, const std::st
   std::vector<std::pair<std::string, std::string>> others{{logFile, "the log"}, {flagFile, "the flag file"}};
   for (const ResultFile& f : resultFiles())
     if (f.name && writes(f, shape)) others.emplace_back(f.name, f.name);
-  others.insert(others.end(), {{project, "the project file"}, {"series.pr", "series.pr"}, {kLockName, "the lock file"}});
+  others.insert(others.end(),
+                {{project, "the project file"}, {"series.pr", "series.pr"}, {kLockName, "the lock file"}});
   for (const auto& [name, role] : others)
     if (!name.empty() && FileTable::sameFile(outFile, name))
       run.reject("Problem: output= '" + outFile + "' would write the final field over " + role +
