@@ -12,6 +12,7 @@
 #include "model/step_pass.h"
 #include "record/text.h"
 #include "results/concrete.h"
+#include "results/result_files.h"
 #include "results/results.h"
 #include "solver/converge.h"
 #include "solver/dirichlet.h"
@@ -228,10 +229,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
     st.errsum = st.errsum + single::log10(st.err);
   else
     st.errsum = st.errsum - 7.0f;
-  writeTmaxLine(run, c.time, sf, s.hnew[centreCell(nx, ny, nz)]);
-  if (pts.ipts > 0) writeCenterLine(run, c.time, pts, s.hnew);
-  // The concrete's own figures: one pass over the field, one line of concrete.csv.
-  writeConcreteLine(run, c.time, concreteFigures(nx, ny, nz, s.imat, s.prod, s.bound, s.hnew), st.concrete);
+  writeStepLines(run, c.time, s, pts, sf, st.concrete);
 }
 
 // The next step four times as long, held to 1.5 h while less than a third of

@@ -1,6 +1,6 @@
 #include "results/result_files.h"
 
-#include "results/concrete.h"
+#include "results/results.h"
 
 namespace ph {
 
@@ -41,6 +41,14 @@ void openStepFiles(Run& run, const RunShape& shape) {
 void closeStepFiles(Run& run) {
   for (const ResultFile& f : kFiles)
     if (f.when != Written::atEnd) run.files.close(f.unit);
+}
+
+void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
+                    ConcreteRecord& record) {
+  writeTmaxLine(run, time, st, s.hnew[centreCell(s.nx, s.ny, s.nz)]);
+  if (pts.ipts > 0) writeCenterLine(run, time, pts, s.hnew);
+  // The concrete's own figures: one pass over the field, one line of concrete.csv.
+  writeConcreteLine(run, time, concreteFigures(s.nx, s.ny, s.nz, s.imat, s.prod, s.bound, s.hnew), record);
 }
 
 }  // namespace ph

@@ -8,7 +8,10 @@
 #include <span>
 #include <string>
 
+#include "model/model_state.h"
 #include "model/run.h"
+#include "model/stats.h"
+#include "results/concrete.h"
 
 namespace ph {
 
@@ -45,5 +48,11 @@ std::string fileName(const ResultFile& file, const std::string& outFile);
 // Opens the files written step by step, each with its header; closes them.
 void openStepFiles(Run& run, const RunShape& shape);
 void closeStepFiles(Run& run);
+
+// The lines of the step ending at `time` (seconds) in the files written step
+// by step: `st` holds the statistics of the field, `record` the concrete's
+// figures of the run so far, brought up to date.
+void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
+                    ConcreteRecord& record);
 
 }  // namespace ph
