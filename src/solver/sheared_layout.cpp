@@ -1,3 +1,5 @@
+// The copies between a field and the sheared layout, eight columns at a
+// time through a ring of pending rows, stamped for each instruction set.
 #include "solver/sheared_layout.h"
 
 #include "solver/sweep_vectors.h"

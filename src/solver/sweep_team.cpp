@@ -1,3 +1,5 @@
+// The second thread's hand-overs (a short spin, then a sleep) and the
+// timed choice between one thread and two.
 #include "solver/sweep_team.h"
 
 #include <sched.h>
