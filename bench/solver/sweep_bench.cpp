@@ -1,5 +1,5 @@
 // The relaxation sweep on a full 80 x 80 x 80 grid, side by side: the cell
-// formula written out per cell (tests/solver/reference_sweep.h), the plain
+// formula written out per cell (formula::plainSweep), the plain
 // sweep the program started with (plain_sweep.h), and the program's Sweeper
 // on every instruction set the processor offers, on one thread and on two.
 // Each reports nanoseconds per cell update (mean and best sweep); the faster
@@ -18,8 +18,8 @@
 
 #include "division_floor.h"
 #include "plain_sweep.h"
+#include "solver/cell_formula.h"
 #include "solver/converge.h"
-#include "solver/reference_sweep.h"
 #include "solver/sweep.h"
 
 namespace ph {
@@ -63,7 +63,7 @@ struct Scene {
     in.imat = &imat;
     in.A = &A, in.sig = &sig, in.prod = &prod;
     in.hold = &hold;
-    in.NewRT = 700.0f;
+    in.heat.rate = 700.0f;
     in.secmask = &secmask;
     in.dx2 = in.dy2 = in.dz2 = double(0.3f) * double(0.3f);
     in.dtstep = 5400.0f;
@@ -114,7 +114,7 @@ void timeSweeps(benchmark::State& state, const std::string& name, Sweep sweep,
 
 void BM_SweepReference(benchmark::State& state) {
   timeSweeps(state, "reference", [](RealField& f, float ts, float& err, double& relax) {
-    reference::sweep(scene().in, f, ts, err, relax);
+    formula::plainSweep(scene().in, f, ts, err, relax);
   });
 }
 

@@ -2,74 +2,17 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
 
-#include "hydration/model.h"
 #include "input/keyword.h"
 #include "input/reader.h"
 #include "driver/forward.h"
 #include "results/concrete.h"
+#include "results/result_files.h"
 
 namespace ph {
-
-void readSeriesPoints(Run& run, SeriesPoints& points) {
-  std::string first(80, ' ');
-  const ReadTarget firstTarget = ReadTarget::text(first, 80);
-  run.files.readFreeOrFail(kProject, std::span(&firstTarget, 1));
-  if (isBlank(first)) return;
-  run.files.rewind(kProject);
-  int count = 0;
-  const ReadTarget countTarget = ReadTarget::integer(count);
-  run.files.readFreeOrFail(kProject, std::span(&countTarget, 1));
-  if (count < 0 || count > ptscap)
-    run.reject("Problem: series.pr announces " + std::to_string(count) +
-               " series points; it may hold 0 to " + std::to_string(ptscap));
-  points.ipts = count;
-  if (count > 0) {
-    std::vector<ReadTarget> targets;
-    for (int p = 1; p <= count; ++p) {
-      targets.push_back(ReadTarget::integer(points.ix[p]));
-      targets.push_back(ReadTarget::integer(points.iy[p]));
-      targets.push_back(ReadTarget::integer(points.iz[p]));
-    }
-    run.files.readFreeOrFail(kProject, targets);
-  }
-  run.free(kLog, {points.ipts, "= series points"});
-  std::vector<FmtValue> indices;
-  for (int p = 1; p <= count; ++p) {
-    indices.emplace_back(points.ix[p]);
-    indices.emplace_back(points.iy[p]);
-    indices.emplace_back(points.iz[p]);
-  }
-  run.free(kLog, indices);
-}
-
-// The output= name as the reader will find it (the first output= line after
-// a [Files] line), looked up before anything is deleted or written; the
-// reader's own name is checked again once it is read.
-static std::string peekOutputName(const std::string& project) {
-  std::error_code ec;
-  if (!std::filesystem::is_regular_file(project, ec) || std::filesystem::file_size(project, ec) > kMaxReadBytes)
-    return {};
-  std::ifstream in(project, std::ios::binary);
-  bool files = false;
-  for (std::string line; std::getline(in, line);) {
-    line = line128(line);
-    const std::size_t at = line.find("output=");
-    if (!files || at == std::string::npos) {
-      files = files || line.find("[Files]") != std::string::npos;
-      continue;
-    }
-    std::size_t p = at + 7, q = line.size();
-    while (p < q && static_cast<unsigned char>(line[p]) <= 32) ++p;
-    while (q > p && static_cast<unsigned char>(line[q - 1]) <= 32) --q;
-    return rtrimmed(fixedText(line.substr(p, q - p), 80));
-  }
-  return {};
-}
 
 // The flag is deleted and the log emptied before anything is read, and the
 // results are written into the working directory: the log and the flag may
@@ -86,12 +29,22 @@ static void refuseClashingNames(Run& run, const std::string& project, const std:
   }
   if (FileTable::sameFile(flag, log))
     run.reject("Problem: the flag file and the log file have the same name '" + log + "'");
-  for (const std::string results : {"TMAX.OUT", "Center.out", "concrete.csv", kLockName}) {
-    if (FileTable::sameFile(log, results))
-      run.reject("Problem: the log file '" + log + "' is the file " + results + "; give it a name of its own");
-    if (FileTable::sameFile(flag, results))
-      run.reject("Problem: the flag file '" + flag + "' is the file " + results + "; give it a name of its own");
+  std::vector<std::string> results;
+  for (const ResultFile& f : resultFiles())
+    if (f.name) results.push_back(f.name);
+  results.push_back(kLockName);
+  for (const std::string& file : results) {
+    if (FileTable::sameFile(log, file))
+      run.reject("Problem: the log file '" + log + "' is the file " + file + "; give it a name of its own");
+    if (FileTable::sameFile(flag, file))
+      run.reject("Problem: the flag file '" + flag + "' is the file " + file + "; give it a name of its own");
   }
+  // The project file is read before the results are written, but would be
+  // lost to them.
+  for (const std::string& file : results)
+    if (FileTable::sameFile(project, file))
+      run.reject("Problem: the project file '" + project + "' is the file " + file +
+                 "; give it a name of its own");
 }
 
 static std::string workingDirectory() {
@@ -153,11 +106,12 @@ static void removeEarlierFile(const std::string& name, const std::string& role) 
 // the place of another file of the run, which would then be lost. Checked on
 // the name looked up before anything is written, and on the name read.
 static void refuseOutputName(Run& run, const std::string& outFile, const std::string& project,
-                             const std::string& logFile, const std::string& flagFile, bool center) {
-  const std::pair<std::string, std::string> others[] = {
-      {logFile, "the log"}, {flagFile, "the flag file"}, {"TMAX.OUT", "TMAX.OUT"},
-      {center ? "Center.out" : "", "Center.out"}, {project, "the project file"},
-      {"series.pr", "series.pr"}, {kLockName, "the lock file"}, {"concrete.csv", "concrete.csv"}};
+                             const std::string& logFile, const std::string& flagFile, const RunShape& shape) {
+  std::vector<std::pair<std::string, std::string>> others{{logFile, "the log"}, {flagFile, "the flag file"}};
+  for (const ResultFile& f : resultFiles())
+    if (f.name && writes(f, shape)) others.emplace_back(f.name, f.name);
+  others.insert(others.end(),
+                {{project, "the project file"}, {"series.pr", "series.pr"}, {kLockName, "the lock file"}});
   for (const auto& [name, role] : others)
     if (!name.empty() && FileTable::sameFile(outFile, name))
       run.reject("Problem: output= '" + outFile + "' would write the final field over " + role +
@@ -178,8 +132,9 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   run.free(kTerminal, {state->infile, "\n", logname});
   checkNameLengths(run, args, logname, flagname);
   refuseClashingNames(run, rtrimmed(state->infile), rtrimmed(logname), rtrimmed(flagname));
+  // Before series.pr is read the run counts as one without monitor cells.
   refuseOutputName(run, peekOutputName(rtrimmed(state->infile)), rtrimmed(state->infile),
-                   rtrimmed(logname), rtrimmed(flagname), false);
+                   rtrimmed(logname), rtrimmed(flagname), RunShape{});
   lockDirectory(run);
 
   // A flag left by an earlier run goes first, so a run that fails leaves none.
@@ -217,29 +172,23 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   // result files are opened, so a refused run leaves an earlier run's
   // results as they were.
   const std::string outFile = rtrimmed(state->outfile);
-  refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, points.ipts > 0);
+  const RunShape shape{.monitors = points.ipts > 0};
+  refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, shape);
   checkBeforeStepping(run, *state, points);
-  if (points.ipts == 0 && FileTable::exists("Center.out")) {
-    removeEarlierFile("Center.out", "Center.out");
-    run.free(kLog, {"removed Center.out of an earlier run: this run has no monitor cells"});
+  for (const ResultFile& f : resultFiles()) {
+    if (writes(f, shape) || !FileTable::exists(f.name)) continue;
+    removeEarlierFile(f.name, f.name);
+    run.free(kLog, {"removed " + std::string(f.name) + " of an earlier run: " + notWrittenWhy(f, shape)});
   }
 
-  run.files.openWrite(kTmax, "TMAX.OUT");
-  if (points.ipts > 0) run.files.openWrite(kCenter, "Center.out");
-  run.files.openWrite(kConcrete, "concrete.csv");
-  writeConcreteHeader(run);
-
+  openStepFiles(run, shape);
   const ConcreteRecord concrete = forward(run, *state, points, options.counters, options.maxSteps);
-
   // Every result file is complete on disk before the flag says so, and
   // before the summary names it.
-  run.files.close(kTmax);
-  run.files.close(kCenter);
-  run.files.close(kConcrete);
-  std::vector<std::string> written{"TMAX.OUT"};
-  if (points.ipts > 0) written.push_back("Center.out");
-  written.push_back("concrete.csv");
-  written.push_back(outFile);
+  closeStepFiles(run);
+  std::vector<std::string> written;
+  for (const ResultFile& f : resultFiles())
+    if (writes(f, shape)) written.push_back(fileName(f, outFile));
   writeConcreteSummary(run, concrete, written);
   run.files.close(kLog);
   run.files.openWrite(kFlag, flagFile, true);
@@ -261,36 +210,55 @@ static int endRun(Run& run, const RunEnd& end) {
   return end.status;
 }
 
-static const char kUsage[] =
-    "Usage: pourheat <project file> <log file> <flag file>\n"
-    "       pourheat --help | --version\n"
-    "\n"
-    "Predicts the temperature history of freshly placed concrete.\n"
-    "\n"
-    "  project file  the project to run (a name of at most 80 characters)\n"
-    "  log file      the run log to write (the name is cut to 8 characters)\n"
-    "  flag file     receives Finished when the run has completed (the name is\n"
-    "                cut to 12 characters); it is deleted when the run starts\n"
-    "\n"
-    "Reads series.pr (monitor cells) when the working directory holds one, and\n"
-    "writes into the working directory: the log, TMAX.OUT (field statistics per\n"
-    "step, deg F), Center.out (monitor cells per step, deg F), concrete.csv (the\n"
-    "concrete's highest, lowest and mean temperature per step, deg C), the final\n"
-    "field (output= of the project file, deg C) and the flag file. One run at a\n"
-    "time may work in a directory (it holds .pourheat.lock while it runs).\n"
-    "\n"
-    "Exit status: 0 finished; 1 stopped on a problem in the input or the command\n"
-    "line, or a pause that was not resumed; 2 a file could not be read or\n"
-    "written. Only the flag file tells a finished run from a failed one.\n";
+// Words wrapped onto lines of at most `width` characters.
+static std::string wrapped(const std::string& text, std::size_t width) {
+  std::string out, line;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t end = std::min(text.find(' ', at), text.size());
+    const std::string word = text.substr(at, end - at);
+    at = end + 1;
+    if (!line.empty() && line.size() + 1 + word.size() > width) {
+      out += line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return out + line + "\n";
+}
+
+static std::string usage() {
+  std::string files = "the log";
+  for (const ResultFile& f : resultFiles())
+    files += std::string(", ") + (f.name ? f.name : f.role) + " (" +
+             (f.name ? f.role : "output= of the project file") + ", " + f.units + ")";
+  return "Usage: pourheat <project file> <log file> <flag file>\n"
+         "       pourheat --help | --version\n"
+         "\n"
+         "Predicts the temperature history of freshly placed concrete.\n"
+         "\n"
+         "  project file  the project to run (a name of at most 80 characters)\n"
+         "  log file      the run log to write (the name is cut to 8 characters)\n"
+         "  flag file     receives Finished when the run has completed (the name is\n"
+         "                cut to 12 characters); it is deleted when the run starts\n"
+         "\n" +
+         wrapped("Reads series.pr (monitor cells) when the working directory holds one, and writes into the "
+                 "working directory: " + files + " and the flag file. One run at a time may work in a "
+                 "directory (it holds " + kLockName + " while it runs).", 76) +
+         "\n"
+         "Exit status: 0 finished; 1 stopped on a problem in the input or the command\n"
+         "line, or a pause that was not resumed; 2 a file could not be read or\n"
+         "written. Only the flag file tells a finished run from a failed one.\n";
+}
 
 int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "--version")) {
-    std::fputs(args[0] == "--help" ? kUsage : "pourheat " POURHEAT_VERSION "\n", run.terminal);
+    std::fputs(args[0] == "--help" ? usage().c_str() : "pourheat " POURHEAT_VERSION "\n", run.terminal);
     std::fflush(run.terminal);
     return kExitFinished;
   }
   if (args.size() != 3) {
-    std::fputs(kUsage, run.terminal);
+    std::fputs(usage().c_str(), run.terminal);
     std::fflush(run.terminal);
     return kExitStopped;
   }
@@ -299,7 +267,6 @@ int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions&
     Run& run;
     ~Unlock() { run.lock.release(); }
   } unlock{run};
-  resetWorkspc();
   try {
     runSequence(run, args, options);
     std::fflush(run.terminal);

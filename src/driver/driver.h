@@ -21,7 +21,4 @@ struct RunOptions {
 // returns the exit status: 0 finished, 1 stopped, 2 file-layer failure.
 int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options = {});
 
-// Reads series.pr (open on the project file number) into the monitor cells.
-void readSeriesPoints(Run& run, SeriesPoints& points);
-
 }  // namespace ph

@@ -4,19 +4,19 @@
 #include <cmath>
 #include <string>
 
-#include "driver/step_pass.h"
 #include "hydration/field.h"
-#include "hydration/model.h"
-#include "hydration/ratetable.h"
-#include "input/keyword.h"
+#include "hydration/source.h"
 #include "input/layouts.h"
+#include "model/single_math.h"
+#include "model/stats.h"
+#include "model/step_pass.h"
+#include "record/text.h"
 #include "results/concrete.h"
+#include "results/result_files.h"
 #include "results/results.h"
 #include "solver/converge.h"
 #include "solver/dirichlet.h"
 #include "solver/mirror.h"
-#include "model/single_math.h"
-#include "model/stats.h"
 
 namespace ph {
 
@@ -63,58 +63,49 @@ const Layout& endLayout() {
   return l;
 }
 
-}  // namespace
+// What the checks of the materials find, for the step limits.
+struct MaterialFigures {
+  Stats sig, A, prod;
+  int icc = 0;  // cells in use
+};
 
-void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts) {
-  checkMirrorFaces(run, s);
-  checkSeriesPoints(run, s, pts);
-}
-
-ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
-                       long long maxSteps) {
-  const int nx = s.nx, ny = s.ny, nz = s.nz;
-  checkBeforeStepping(run, s, pts);
-
-  RealField hold(cellCount, 0.0f);
-  Sweeper sweeper;
-
-  int rtsflag = s.rtsflag;
-  if (s.nrate == 0 && rtsflag != 0) {
-    run.pause("Problem: RTSFLAG IS NOT CONSISTENT W/ SOURCE");
-    // There is no table to follow: the hydration model takes over.
-    rtsflag = 0;
-    run.free(kLog, {"no rate table (points= 0): the run goes on with the hydration model"});
-  }
-  float errsum = 0.0f;
-  hupdate(nx, ny, nz, hold, s.hnew);
-  const float P[3] = {s.rtab[1][1], s.rtab[2][1], s.rtab[3][1]};
-
-  const Stats sS = xdeviat(nx, ny, nz, s.imat, s.sig);
-  const Stats sA = xdeviat(nx, ny, nz, s.imat, s.A);
-  if (sS.min <= 0.0f) run.pause(" PROBLEM: sig() =0.0");
-  if (sA.min <= 0.0f) run.pause(" PROBLEM: A() =0.0");
-  const Stats sP = xdeviat(nx, ny, nz, s.imat, s.prod);
-
-  int icc = 0;
-  for (int i = 1; i <= nx; ++i)
-    for (int j = 1; j <= ny; ++j)
-      for (int k = 1; k <= nz; ++k) {
-        const int m = s.imat[cell(i, j, k)];
-        if (s.A[m] * s.sig[m] > 0.0f) {
-          ++icc;
+// Every cell must conduct and store heat: a material with no conductivity
+// or no capacity pauses the run, a cell of one stops it.
+MaterialFigures checkMaterials(Run& run, const ModelState& s) {
+  MaterialFigures m;
+  m.sig = xdeviat(s.nx, s.ny, s.nz, s.imat, s.sig);
+  m.A = xdeviat(s.nx, s.ny, s.nz, s.imat, s.A);
+  if (m.sig.min <= 0.0f) run.pause(" PROBLEM: sig() =0.0");
+  if (m.A.min <= 0.0f) run.pause(" PROBLEM: A() =0.0");
+  m.prod = xdeviat(s.nx, s.ny, s.nz, s.imat, s.prod);
+  for (int i = 1; i <= s.nx; ++i)
+    for (int j = 1; j <= s.ny; ++j)
+      for (int k = 1; k <= s.nz; ++k) {
+        const int mat = s.imat[cell(i, j, k)];
+        if (s.A[mat] * s.sig[mat] > 0.0f) {
+          ++m.icc;
         } else {
-          run.free(kTerminal, {"Problem: A,sig", s.A[m], s.sig[m], i, j, k});
+          run.free(kTerminal, {"Problem: A,sig", s.A[mat], s.sig[mat], i, j, k});
           run.stop();
         }
       }
+  return m;
+}
 
-  if (rtsflag != 0) {
-    const float S = initrt(run, s.nrate, s.rtab, s.endtime);
-    if (!(S > 0.0f) || !std::isfinite(S))
-      run.reject("Problem: the rate table releases no heat (its integral is not above 0); "
-                 "check the rates in the hydration block");
-  }
+// The longest step and the first one (seconds).
+struct StepLimits {
+  float DTmax = 0;
+  float first = 0;
+};
 
+// DTmax from the diffusivity of the grid's representative material and the
+// cell sizes, blended with a limit from the heat where the concrete holds
+// much of it; the starting step dt (s.dt) kept at or below it; both rounded
+// to quarter hours. The first step is a twelfth of DTmax.
+StepLimits stepLimits(Run& run, ModelState& s, const MaterialFigures& m) {
+  const Stats& sA = m.A;
+  const Stats& sS = m.sig;
+  const Stats& sP = m.prod;
   float a_val = sA.avg - 0.2f * (sA.rms - sA.mad);
   const float SIG_val = sS.avg + 0.2f * (sS.rms - sS.mad);
   if (a_val <= 0.0f) {
@@ -122,7 +113,7 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
     a_val = sA.min + sA.rms;
   }
   const float D = std::fabs(SIG_val / a_val);
-  const float half = static_cast<float>(nz) * static_cast<float>(nx + ny) / 2.0f;
+  const float half = static_cast<float>(s.nz) * static_cast<float>(s.nx + s.ny) / 2.0f;
   float DTmax = (s.dx + s.dy + s.dz) * (std::sqrt(s.dx * s.dy) + s.dz) / 6.0f /
                 single::cos(2.0f / std::sqrt(half)) / D;
   if (s.qtot != 0.0f && sP.avg + sP.rms > 0.1f) {
@@ -136,144 +127,190 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
   s.dt = roundDt(s.dt);
   DTmax = roundDtmax(DTmax);
   float dtstep = DTmax / 12.0f;
-  run.free(kLog, {"DIFFUSIVITY,DTmax,dt0, dt(0),icc,SIG_val,a_val=", D, DTmax, s.dt, dtstep, icc,
+  run.free(kLog, {"DIFFUSIVITY,DTmax,dt0, dt(0),icc,SIG_val,a_val=", D, DTmax, s.dt, dtstep, m.icc,
                   SIG_val, a_val});
-  if (icc == 0) run.pause("icc=0: trouble");
+  if (m.icc == 0) run.pause("icc=0: trouble");
+  return {DTmax, dtstep};
+}
 
-  float time = s.start;
-  float err = 0.0f;
-  ConcreteRecord concrete;
+// What a step solves with: the field at its start, the sweeper and the
+// step's description, kept from step to step.
+struct Solve {
+  RealField hold = RealField(cellCount, 0.0f);
+  Sweeper sweeper;
+  StepInputs in;
+  StepControl control;
+};
+
+// The model as every step hands it to the sweeps; each step adds its heat
+// and its length.
+StepInputs stepInputs(const ModelState& s, const RealField& hold) {
+  StepInputs in;
+  in.nx = s.nx, in.ny = s.ny, in.nz = s.nz;
+  in.alpha = s.alpha;
+  in.imat = &s.imat;
+  in.A = &s.A, in.sig = &s.sig, in.prod = &s.prod;
+  in.hold = &hold;
+  in.secmask = &s.secmask;
+  in.dx2 = double(s.dx) * double(s.dx);
+  in.dy2 = double(s.dy) * double(s.dy);
+  in.dz2 = double(s.dz) * double(s.dz);
+  return in;
+}
+
+// The step loop's own state.
+struct Steps {
+  StepClock clock;
+  float DTmax = 0;
+  float err = 0;     // of the latest step
+  float errsum = 0;  // the sum of log10 of the steps' errors
+  long long computed = 0;
   // Steps whose sweeps ran out before the change fell to the tolerance.
   long long unconverged = 0;
-  float worst = 0.0f;
+  float worst = 0;
+  ConcreteSums sums;  // of the mean concrete temperature of the field the next step starts from
+  ConcreteRecord concrete;
+};
+
+// Moves the clock to the end of the next step, cut to end at the end time.
+void advanceClock(Run& run, const ModelState& s, StepClock& c) {
+  if (c.time + c.dtstep > s.endtime) c.dtstep = std::fabs(s.endtime - c.time);
+  // A step that does not move the clock (none left, or too small to
+  // count at this time) would repeat for ever.
+  const float next = c.time + c.dtstep;
+  if (!(next > c.time) || !std::isfinite(next))
+    run.reject("Problem: the time step " + std::to_string(c.dtstep) + " s cannot advance the time " +
+               std::to_string(c.time / 3600.0f) + " h; check the times and the material data");
+  // Far out the single-precision clock counts in coarse units and would
+  // move by more or less than the step that is computed: the times of the
+  // result lines would no longer be those of the field. (Whole quarter
+  // hours stay exact to beyond two years.)
+  if (std::fabs((next - c.time) - c.dtstep) > 1.0f)
+    run.reject("Problem: at " + std::to_string(c.time / 3600.0f) +
+               " h the clock can no longer count a time step of " + std::to_string(c.dtstep) +
+               " s exactly; the end time " + std::to_string(s.endtime / 3600.0f) + " h is too far");
+  c.time = next;
+}
+
+// One time step: its heat, the boundary temperatures at mid-step, the
+// mirror edges, the solution, the pass after it and the step's lines of the
+// log and the result files.
+void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat, Solve& solve, Steps& st,
+              ForwardStats* counters) {
+  const int nx = s.nx, ny = s.ny, nz = s.nz;
+  StepClock& c = st.clock;
+  solve.in.heat = heat.heat(run, s, c, st.sums);
+  ttdirich(run, s, c.time - c.dtstep / 2.0f, s.hnew);
+  nedge(nx, ny, nz, s.bound, s.hnew);
+  solve.in.dtstep = c.dtstep;
+  int sweeps = 0;
+  float tol = 0.0f;
+  st.err = converge(solve.sweeper, solve.in, s.bound, solve.control, s.hnew, &sweeps, &tol);
+  if (st.err > tol && st.err > 0.0f) {
+    ++st.unconverged;
+    st.worst = std::max(st.worst, st.err);
+  }
+  nedge(nx, ny, nz, s.bound, s.hnew);
+  const StepFigures fig = afterStep(nx, ny, nz, s.imat, s.prod, s.hnew, solve.hold, heat.followsConcrete());
+  const Stats& sf = fig.st;
+  st.sums = fig.concrete;
+  if (counters) {
+    ++counters->steps;
+    counters->sweeps += sweeps;
+  }
+  // With no heat at all there is no fraction released to show.
+  const float released = s.qtot != 0.0f ? heat.qused() * 100.0f / s.qtot : 0.0f;
+  run.free(kLog, {"TIME", c.time / 3600.0f, st.err, c.dtstep / 3600.0f, released, sf.rms, sf.max, sf.min,
+                  sf.avg});
+  if (!std::isfinite(sf.avg) || !std::isfinite(sf.rms))
+    run.reject("Problem: the temperatures are no longer finite numbers at " + std::to_string(c.time / 3600.0f) +
+               " h; check the material and hydration data");
+  if (st.err > 0.0f)
+    st.errsum = st.errsum + single::log10(st.err);
+  else
+    st.errsum = st.errsum - 7.0f;
+  writeStepLines(run, c.time, s, pts, sf, st.concrete);
+}
+
+// The next step four times as long, held to 1.5 h while less than a third of
+// the heat is out (with no heat at all there is nothing to wait for), and to
+// DTmax, which from the third day on is at least dt.
+void growStep(const ModelState& s, float qused, Steps& st) {
+  float& dtstep = st.clock.dtstep;
+  dtstep = 4.0f * dtstep;
+  if (s.qtot != 0.0f && qused / s.qtot < 0.33f && dtstep > 5400.0f) dtstep = 5400.0f;
+  if (st.clock.time > 259200.0f && st.DTmax < s.dt) {
+    st.DTmax = s.dt;
+    dtstep = st.DTmax;
+  }
+  if (dtstep > st.DTmax) dtstep = st.DTmax;
+}
+
+// The end of the run: its last lines, the final field, and a warning for
+// the steps that ended above their tolerance.
+void endOfRun(Run& run, ModelState& s, const Steps& st) {
+  const StepClock& c = st.clock;
+  run.put(kTerminal, endLayout(), {c.time / 3600.0f, c.dtstep / 3600.0f, st.err});
+  run.put(kLog, endLayout(), {c.time / 3600.0f, c.dtstep / 3600.0f, st.err});
+  nedge(s.nx, s.ny, s.nz, s.bound, s.hnew);
+  run.free(kTerminal, {"Summed Iteration Errors for run=", st.errsum});
+  const Stats fin = deviat(s.nx, s.ny, s.nz, s.hnew);
+  run.free(kTerminal, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
+  run.free(kLog, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
+  writeFinalField(run, rtrimmed(s.outfile), s.nx, s.ny, s.nz, s.hnew);
+  run.put(kLog, textLayout(), {"leaving forward, closed " + s.outfile});
+  // New lines go after the ones a run has always ended with.
+  if (st.unconverged > 0)
+    run.warn(std::to_string(st.unconverged) + (st.unconverged == 1 ? " step" : " steps") +
+             " ended above their tolerance within maxits= " + std::to_string(s.maxits) +
+             " sweeps; the largest error was " + numberText(st.worst));
+}
+
+}  // namespace
+
+void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts) {
+  checkMirrorFaces(run, s);
+  checkSeriesPoints(run, s, pts);
+}
+
+ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
+                       long long maxSteps) {
+  checkBeforeStepping(run, s, pts);
+  Solve solve;
+  const std::unique_ptr<HeatSource> heat = chooseHeatSource(run, s);
+  hupdate(s.nx, s.ny, s.nz, solve.hold, s.hnew);
+  const MaterialFigures materials = checkMaterials(run, s);
+  heat->start(run, s);
+  const StepLimits limits = stepLimits(run, s, materials);
+
+  Steps st;
+  st.clock = {s.start, limits.first};
+  st.DTmax = limits.DTmax;
   if (s.endtime <= s.start) {
     run.pause(" starttime is later than endtime");
     // No step is computed: the end line shows the start time, no step and
     // no error.
-    dtstep = 0.0f;
+    st.clock.dtstep = 0.0f;
   } else {
-    time = s.start - dtstep;
-    int irt = 1;
-    float OldRT = 1.0f, NewRT = 0.0f, qused = 0.0f;
-    if (rtsflag != 0 && s.rtab[1][1] <= 0.0f) NewRT = s.rtab[1][2] * s.qtot;
+    st.clock.time = s.start - limits.first;
     run.free(kLog, {"TIME , error , dt hrs, qused %,  rms ,  xmax ,  xmin ,  xavg"});
-
-    StepInputs in;
-    in.nx = nx;
-    in.ny = ny;
-    in.nz = nz;
-    in.alpha = s.alpha;
-    in.imat = &s.imat;
-    in.A = &s.A;
-    in.sig = &s.sig;
-    in.prod = &s.prod;
-    in.hold = &hold;
-    in.secmask = &s.secmask;
-    in.dx2 = double(s.dx) * double(s.dx);
-    in.dy2 = double(s.dy) * double(s.dy);
-    in.dz2 = double(s.dz) * double(s.dz);
-    const StepControl control{s.maxits, s.maxerr};
-    const std::size_t centre = centreCell(nx, ny, nz);
-    // The sums of the mean concrete temperature of the field the next step
-    // starts from (model mode).
-    ConcreteSums tconcSums;
-    if (rtsflag == 0) tconcSums = concreteSums(nx, ny, nz, s.imat, s.prod, s.hnew);
-
-    long long computed = 0;
+    solve.in = stepInputs(s, solve.hold);
+    solve.control = {s.maxits, s.maxerr};
+    if (heat->followsConcrete()) st.sums = concreteSums(s.nx, s.ny, s.nz, s.imat, s.prod, s.hnew);
     for (;;) {
-      err = 0.0f;
-      if (time >= s.endtime) break;
-      if (time + dtstep > s.endtime) dtstep = std::fabs(s.endtime - time);
-      // A step that does not move the clock (none left, or too small to
-      // count at this time) would repeat for ever.
-      const float next = time + dtstep;
-      if (!(next > time) || !std::isfinite(next))
-        run.reject("Problem: the time step " + std::to_string(dtstep) + " s cannot advance the time " +
-                   std::to_string(time / 3600.0f) + " h; check the times and the material data");
-      // Far out the single-precision clock counts in coarse units and would
-      // move by more or less than the step that is computed: the times of the
-      // result lines would no longer be those of the field. (Whole quarter
-      // hours stay exact to beyond two years.)
-      if (std::fabs((next - time) - dtstep) > 1.0f)
-        run.reject("Problem: at " + std::to_string(time / 3600.0f) +
-                   " h the clock can no longer count a time step of " + std::to_string(dtstep) +
-                   " s exactly; the end time " + std::to_string(s.endtime / 3600.0f) + " h is too far");
-      time = next;
-      if (time < s.start) continue;
-
-      if (rtsflag != 0) {
-        qused = qused + NewRT * dtstep;
-        rtsource(run, s.nrate, irt, s.rtab, s.qtot, dtstep, time, OldRT, NewRT);
-      } else {
-        const float tconc = concreteTemperature(run, nx, ny, nz, tconcSums, s.hnew);
-        modsource(run, time, s.qtot, tconc, P, dtstep, qused, s.modflag, OldRT, NewRT);
-      }
-      ttdirich(run, s, time - dtstep / 2.0f, s.hnew);
-      nedge(nx, ny, nz, s.bound, s.hnew);
-      in.NewRT = NewRT;
-      in.dtstep = dtstep;
-      int sweeps = 0;
-      float tol = 0.0f;
-      err = converge(sweeper, in, s.bound, control, s.hnew, &sweeps, &tol);
-      if (err > tol && err > 0.0f) {
-        ++unconverged;
-        worst = std::max(worst, err);
-      }
-      nedge(nx, ny, nz, s.bound, s.hnew);
-      const StepFigures fig = afterStep(nx, ny, nz, s.imat, s.prod, s.hnew, hold, rtsflag == 0);
-      const Stats& st = fig.st;
-      tconcSums = fig.concrete;
-      if (counters) {
-        ++counters->steps;
-        counters->sweeps += sweeps;
-      }
-      // With no heat at all there is no fraction released to show.
-      const float released = s.qtot != 0.0f ? qused * 100.0f / s.qtot : 0.0f;
-      run.free(kLog, {"TIME", time / 3600.0f, err, dtstep / 3600.0f, released, st.rms, st.max,
-                      st.min, st.avg});
-      if (!std::isfinite(st.avg) || !std::isfinite(st.rms))
-        run.reject("Problem: the temperatures are no longer finite numbers at " +
-                   std::to_string(time / 3600.0f) + " h; check the material and hydration data");
-      if (err > 0.0f)
-        errsum = errsum + single::log10(err);
-      else
-        errsum = errsum - 7.0f;
-      writeTmaxLine(run, time, st, s.hnew[centre]);
-      if (pts.ipts > 0) writeCenterLine(run, time, pts, s.hnew);
-
-      // The concrete's own figures: one pass over the field, one line of concrete.csv.
-      writeConcreteLine(run, time, concreteFigures(nx, ny, nz, s.imat, s.prod, s.bound, s.hnew), concrete);
-
-      dtstep = 4.0f * dtstep;
-      // The cap holds while less than a third of the heat is out; with no
-      // heat at all there is nothing to wait for.
-      if (s.qtot != 0.0f && qused / s.qtot < 0.33f && dtstep > 5400.0f) dtstep = 5400.0f;
-      if (time > 259200.0f && DTmax < s.dt) {
-        DTmax = s.dt;
-        dtstep = DTmax;
-      }
-      if (dtstep > DTmax) dtstep = DTmax;
-      ++computed;
-      if (maxSteps > 0 && computed >= maxSteps) break;
-      if (!(time < s.endtime)) break;
+      st.err = 0.0f;
+      if (st.clock.time >= s.endtime) break;
+      advanceClock(run, s, st.clock);
+      if (st.clock.time < s.start) continue;
+      timeStep(run, s, pts, *heat, solve, st, counters);
+      growStep(s, heat->qused(), st);
+      ++st.computed;
+      if (maxSteps > 0 && st.computed >= maxSteps) break;
+      if (!(st.clock.time < s.endtime)) break;
     }
   }
-
-  run.put(kTerminal, endLayout(), {time / 3600.0f, dtstep / 3600.0f, err});
-  run.put(kLog, endLayout(), {time / 3600.0f, dtstep / 3600.0f, err});
-  nedge(nx, ny, nz, s.bound, s.hnew);
-  run.free(kTerminal, {"Summed Iteration Errors for run=", errsum});
-  const Stats fin = deviat(nx, ny, nz, s.hnew);
-  run.free(kTerminal, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
-  run.free(kLog, {"T:avg,rms,mad,min,max= ", fin.avg, fin.rms, fin.mad, fin.min, fin.max});
-  writeFinalField(run, rtrimmed(s.outfile), nx, ny, nz, s.hnew);
-  run.put(kLog, textLayout(), {"leaving forward, closed " + s.outfile});
-  // New lines go after the ones a run has always ended with.
-  if (unconverged > 0)
-    run.warn(std::to_string(unconverged) + (unconverged == 1 ? " step" : " steps") +
-             " ended above their tolerance within maxits= " + std::to_string(s.maxits) +
-             " sweeps; the largest error was " + numberText(worst));
-  return concrete;
+  endOfRun(run, s, st);
+  return st.concrete;
 }
 
 }  // namespace ph

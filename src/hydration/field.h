@@ -4,6 +4,7 @@
 
 #include "model/model_state.h"
 #include "model/run.h"
+#include "model/stats.h"
 
 namespace ph {
 
@@ -12,18 +13,10 @@ namespace ph {
 float getctemp(Run& run, int nx, int ny, int nz, const IntField& imat, const MatTable& prod,
                const RealField& hnew);
 
-// getctemp in two parts, for callers that take the sums along with another
-// pass over the field: the two sums, added cell by cell in getctemp's order
-// (i, then j, then k innermost, over the interior), and the mean from them.
-struct ConcreteSums {
-  float sum = 0, weight = 0;  // of prod * T, and of prod
-  // Adds interior cell c.
-  void add(const IntField& imat, const MatTable& prod, const RealField& hnew, std::size_t c) {
-    const float w = prod[imat[c]];
-    sum += w * hnew[c];
-    weight += w;
-  }
-};
+// getctemp in two parts, for callers that take the sums (ConcreteSums) along
+// with another pass over the field: the two sums, added cell by cell in
+// getctemp's order (i, then j, then k innermost, over the interior), and the
+// mean from them.
 ConcreteSums concreteSums(int nx, int ny, int nz, const IntField& imat, const MatTable& prod,
                           const RealField& hnew);
 // The mean from the sums of hnew as it is now; logged.

@@ -3,13 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "hydration/field.h"
+#include "hydration/source.h"
 #include "model/single_math.h"
 
 namespace ph {
-
-Workspc workspc;
-
-void resetWorkspc() { workspc = Workspc{}; }
 
 namespace {
 constexpr float kInvRef = 0.0033670033f;  // 1/297 K
@@ -53,7 +51,8 @@ float tmodel(float te, float P1, float P2, float P3, float /*E*/, float /*tconc*
 // abtau takes the degree of hydration at an age that its Arrhenius factor
 // does not advance, so hot concrete would go on releasing heat for ever. No
 // step may take the heat released past what the cement holds, P1 x qtot.
-static void capRelease(Run& run, float time, float qtot, float P1, float dtstep, float& NewRT) {
+static void capRelease(Run& run, Workspc& workspc, float time, float qtot, float P1, float dtstep,
+                       float& NewRT) {
   const double cap = double(P1) * double(qtot);
   double& H = workspc.h;
   if (H + double(NewRT) * double(dtstep) > cap && dtstep > 0.0f) {
@@ -66,8 +65,8 @@ static void capRelease(Run& run, float time, float qtot, float P1, float dtstep,
   H = H + double(NewRT) * double(dtstep);
 }
 
-void modsource(Run& run, float time, float qtot, float tconc, const float (&P)[3], float dtstep,
-               float& qused, int modflag, float& OldRT, float& NewRT) {
+void modsource(Run& run, Workspc& workspc, float time, float qtot, float tconc, const float (&P)[3],
+               float dtstep, float& qused, int modflag, float& OldRT, float& NewRT) {
   float& W = workspc.w;
   OldRT = NewRT;
   if (time < 0.1f) W = 0.0f;  // a run that starts at time 0 starts a new mean
@@ -77,11 +76,39 @@ void modsource(Run& run, float time, float qtot, float tconc, const float (&P)[3
   const float rate = modflag != 0 ? abtau(te, P[0], P[1], P[2], 35000.0f, tconc, qused)
                                   : tmodel(te, P[0], P[1], P[2], 35000.0f, tconc, qused);
   NewRT = rate * qtot / 3600.0f;
-  if (modflag != 0) capRelease(run, time, qtot, P[0], dtstep, NewRT);
+  if (modflag != 0) capRelease(run, workspc, time, qtot, P[0], dtstep, NewRT);
   run.free(kTerminal, {"Time, OldRT, NewRT =", time / 3600.0f, OldRT, NewRT, qused});
   // A step that ends at time zero has no length to weigh the mean with.
   const float span = time + dtstep;
   if (span != 0.0f) W = W / span;
+}
+
+namespace {
+
+// A hydration curve, its age made equivalent with the mean concrete
+// temperature of the run so far.
+class CurveHeat final : public HeatSource {
+ public:
+  CurveHeat(const float (&P)[3], int modflag) : P{P[0], P[1], P[2]}, modflag(modflag) {}
+
+  StepHeat heat(Run& run, const ModelState& s, StepClock& clock, const ConcreteSums& concrete) override {
+    const float tconc = concreteTemperature(run, s.nx, s.ny, s.nz, concrete, s.hnew);
+    modsource(run, workspc, clock.time, s.qtot, tconc, P, clock.dtstep, qused_, modflag, OldRT, NewRT);
+    return {NewRT};
+  }
+  bool followsConcrete() const override { return true; }
+
+ private:
+  const float P[3];
+  const int modflag;  // 1: the exponential curve (abtau), 0: the sigmoid (tmodel)
+  Workspc workspc;
+  float OldRT = 1.0f, NewRT = 0.0f;
+};
+
+}  // namespace
+
+std::unique_ptr<HeatSource> curveHeat(const float (&P)[3], int modflag) {
+  return std::make_unique<CurveHeat>(P, modflag);
 }
 
 }  // namespace ph

@@ -9,15 +9,13 @@ namespace ph {
 
 // The run-long state of the hydration model: the time-weighted mean of the
 // mean concrete temperature (during a call, the weighted sum), and, for the
-// abtau curve, the heat released so far per unit volume.
+// abtau curve, the heat released so far per unit volume. A run starts with
+// W = 0 and nothing released.
 struct Workspc {
   float w = 0.0f;
   double h = 0.0;       // heat released so far (abtau), in double
   bool capped = false;  // the release has met its cap once (logged once)
 };
-extern Workspc workspc;
-// A new program run starts with W = 0 and nothing released.
-void resetWorkspc();
 
 float eqvtime(float th, float T);
 // Degree of hydration P1*exp(-(P3/te)^P2) with an Arrhenius factor on the rate.
@@ -26,7 +24,7 @@ float abtau(float te, float P1, float P2, float P3, float E, float tconc, float&
 float tmodel(float te, float P1, float P2, float P3, float E, float tconc, float& state);
 
 // Heat rate per unit volume and second of the step ending at `time`.
-void modsource(Run& run, float time, float qtot, float tconc, const float (&P)[3], float dtstep,
-               float& qused, int modflag, float& OldRT, float& NewRT);
+void modsource(Run& run, Workspc& workspc, float time, float qtot, float tconc, const float (&P)[3],
+               float dtstep, float& qused, int modflag, float& OldRT, float& NewRT);
 
 }  // namespace ph

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "hydration/source.h"
+
 namespace ph {
 
 float initrt(Run& run, int& nrate, RateTable& rtab, float endtime) {
@@ -46,5 +48,34 @@ void rtsource(Run& run, int nrate, int& irt, const RateTable& rtab, float qtot, 
     if (!(irt < nrate && rtab[irt + 1][1] <= time)) return;
   }
 }
+
+namespace {
+
+// The table, scaled once to release the total heat, followed row by row.
+class RateTableHeat final : public HeatSource {
+ public:
+  void start(Run& run, ModelState& s) override {
+    const float S = initrt(run, s.nrate, s.rtab, s.endtime);
+    if (!(S > 0.0f) || !std::isfinite(S))
+      run.reject("Problem: the rate table releases no heat (its integral is not above 0); "
+                 "check the rates in the hydration block");
+    // A table that starts at or before time 0 heats the first step already.
+    if (s.rtab[1][1] <= 0.0f) NewRT = s.rtab[1][2] * s.qtot;
+  }
+
+  StepHeat heat(Run& run, const ModelState& s, StepClock& clock, const ConcreteSums&) override {
+    qused_ = qused_ + NewRT * clock.dtstep;
+    rtsource(run, s.nrate, irt, s.rtab, s.qtot, clock.dtstep, clock.time, OldRT, NewRT);
+    return {NewRT};
+  }
+
+ private:
+  int irt = 1;
+  float OldRT = 1.0f, NewRT = 0.0f;
+};
+
+}  // namespace
+
+std::unique_ptr<HeatSource> rateTableHeat() { return std::make_unique<RateTableHeat>(); }
 
 }  // namespace ph

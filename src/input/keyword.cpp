@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 namespace ph {
 
-static bool blankChar(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 std::string line128(std::string_view line) { return fixedText(line, kLineWidth); }
-
-std::string fixedText(std::string_view text, std::size_t length) {
-  std::string out(text.substr(0, std::min(text.size(), length)));
-  out.resize(length, ' ');
-  return out;
-}
-
-bool isBlank(std::string_view text) {
-  for (char c : text)
-    if (!blankChar(c)) return false;
-  return true;
-}
-
-std::string rtrimmed(std::string_view text) {
-  std::size_t n = text.size();
-  while (n > 0 && text[n - 1] == ' ') --n;
-  return std::string(text.substr(0, n));
-}
 
 void makblank(std::string& text) { text.assign(text.size(), ' '); }
 
@@ -207,6 +189,29 @@ std::string trim(Run& run, std::string_view input, std::size_t length) {
   if (p >= q && input.size() <= 120) run.pause("getstrg: leading b");
   if (p >= q) return std::string(length, ' ');
   return fixedText(input.substr(p, q - p), length);
+}
+
+// The first output= line after a [Files] line, as the reader will come to
+// it; read straight from the file, without a run.
+std::string peekOutputName(const std::string& project) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(project, ec) || std::filesystem::file_size(project, ec) > kMaxReadBytes)
+    return {};
+  std::ifstream in(project, std::ios::binary);
+  bool files = false;
+  for (std::string line; std::getline(in, line);) {
+    line = line128(line);
+    const std::size_t at = line.find("output=");
+    if (!files || at == std::string::npos) {
+      files = files || line.find("[Files]") != std::string::npos;
+      continue;
+    }
+    std::size_t p = at + 7, q = line.size();
+    while (p < q && blankChar(line[p])) ++p;
+    while (q > p && blankChar(line[q - 1])) --q;
+    return rtrimmed(fixedText(line.substr(p, q - p), 80));
+  }
+  return {};
 }
 
 }  // namespace ph

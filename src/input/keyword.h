@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "model/run.h"
+#include "record/text.h"
 
 namespace ph {
 
@@ -35,11 +36,9 @@ std::string visible(std::string_view text);
 std::string trim(Run& run, std::string_view input, std::size_t length);
 void makblank(std::string& text);
 
-// A text that holds no non-blank character.
-bool isBlank(std::string_view text);
-// Fixed-length text: cut or blank-padded to `length`.
-std::string fixedText(std::string_view text, std::size_t length);
-// A fixed-length text without its trailing blanks.
-std::string rtrimmed(std::string_view text);
+// The output= name of a project file as the reader will find it (the first
+// output= line after a [Files] line), or "" where there is none or the file
+// cannot be read; for the checks made before anything is deleted or written.
+std::string peekOutputName(const std::string& project);
 
 }  // namespace ph

@@ -245,9 +245,9 @@ void reader(Run& run, ModelState& s) {
   const float tplace = getval(run, kProject, "ment=");
   float qcem = getval(run, kProject, "cementitious=");
   run.free(kLog, {"rho,placement,Qcem=", rho, tplace, qcem});
-  s.rtab[1][1] = getval(run, kProject, "P1=");
-  s.rtab[2][1] = getval(run, kProject, "P2=");
-  s.rtab[3][1] = getval(run, kProject, "P3=");
+  s.curve[0] = getval(run, kProject, "P1=");
+  s.curve[1] = getval(run, kProject, "P2=");
+  s.curve[2] = getval(run, kProject, "P3=");
   qcem = qcem * 1000.0f;
   s.qtot = rho * qcem;
   checkFinite(run, "Rho= times cementitious= times 1000", s.qtot);

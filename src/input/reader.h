@@ -13,6 +13,9 @@ namespace ph {
 // Reads the whole project file, in its fixed order, into the model state.
 void reader(Run& run, ModelState& s);
 
+// Reads series.pr (open on the project file number) into the monitor cells.
+void readSeriesPoints(Run& run, SeriesPoints& points);
+
 // Builds the plan mask from the section format and draws it in the log.
 void getflag(Run& run, std::string_view format, int nx, int ny, std::vector<int>& secmask);
 

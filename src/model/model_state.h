@@ -43,8 +43,9 @@ struct ModelState {
   IntField imat = IntField(cellCount, 0);
   MatTable A{}, prod{}, sig{};
   RealField hnew = RealField(cellCount, 0.0f);
+  float curve[3] = {};                   // P1, P2, P3 of the hydration curve
   int nrate = 0;
-  float rtab[sercap + 1][3] = {};        // [row][1] time (s), [row][2] rate; P1..P3 in rows 1..3 of column 1
+  float rtab[sercap + 1][3] = {};        // [row][1] time (s), [row][2] rate
   int bcp[bndcap + 1][4] = {};           // [b][1] material, [b][2] points, [b][3] initial temperature
   float bcser[bndcap + 1][sercap + 1][3] = {};  // [b][p][1] time (s), [b][p][2] temperature
   std::vector<int> secmask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
@@ -52,6 +53,21 @@ struct ModelState {
   std::string outfile = std::string(80, ' ');
   float dt = 0;  // seconds
   int modflag = 0, rtsflag = 0;
+};
+
+// The clock of the steps: the time at the end of the step, and its length
+// (seconds).
+struct StepClock {
+  float time = 0;
+  float dtstep = 0;
+};
+
+// The heat a step releases per unit volume and second: in each cell `rate`
+// times the production factor of its material or, where `cells` is given,
+// the cell's own entry (a field laid out like hnew).
+struct StepHeat {
+  float rate = 0;
+  const RealField* cells = nullptr;
 };
 
 // Monitor cells from series.pr, owned by the driver.

@@ -14,6 +14,18 @@ struct Stats {
   float avg = 0, rms = 0, mad = 0, min = 0, max = 0;
 };
 
+// The sums of the mean concrete temperature: each cell's temperature weighted
+// by the heat-production factor of its material, added cell by cell.
+struct ConcreteSums {
+  float sum = 0, weight = 0;  // of prod * T, and of prod
+  // Adds cell c.
+  void add(const IntField& imat, const MatTable& prod, const RealField& hnew, std::size_t c) {
+    const float w = prod[imat[c]];
+    sum += w * hnew[c];
+    weight += w;
+  }
+};
+
 Stats deviat(int nx, int ny, int nz, const RealField& field);
 Stats xdeviat(int nx, int ny, int nz, const IntField& imat, const MatTable& table);
 

@@ -3,15 +3,13 @@
 #include <cstdlib>
 
 #include "record/freeform.h"
+#include "record/text.h"
 
 namespace ph {
 namespace {
 
-// Every control character counts as a blank (tabs, a carriage return left at
-// the end of a line).
-bool isBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool endsField(char c) { return isBlank(c) || c == ',' || c == '/'; }
+bool endsField(char c) { return blankChar(c) || c == ',' || c == '/'; }
 
 // One field of the input: a value, possibly repeated (r*v), r null values
 // (r* or an empty field between commas), a slash, or the end of the lines.
@@ -32,7 +30,7 @@ struct Scanner {
   bool skip() {
     for (; li < lines.size(); ++li, c = 0) {
       const std::string& l = lines[li];
-      while (c < l.size() && isBlank(l[c])) ++c;
+      while (c < l.size() && blankChar(l[c])) ++c;
       if (c < l.size()) return true;
     }
     return false;

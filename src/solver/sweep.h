@@ -1,18 +1,19 @@
 // The relaxation sweep of one implicit, time-weighted step of
-//   A dT/dt = sig * Laplacian(T) + NewRT * prod
+//   A dT/dt = sig * Laplacian(T) + Q
 // over the interior cells of computed columns. Each pass of the inner loop
 // updates cell (i, j, k) and then its point reflection
 // (nx+1-i, ny+1-j, nz+1-k), in place, so the two interleaved sweeps cross in
 // the middle of the grid.
 //
-// The arithmetic of every update is the cell formula's, term by term in
-// double precision, and every update reads exactly the neighbour values that
-// the visiting order above gives it, so the results are bit for bit those of
-// the plain loop. How it gets there faster:
+// The arithmetic of every update is the cell formula's (cell_formula.h),
+// term by term in double precision, and every update reads exactly the
+// neighbour values that the visiting order above gives it, so the results
+// are bit for bit those of the plain sweep. How it gets there faster:
 //
 // - What does not change between the sweeps of a step (the old-level terms
 //   of every cell, the denominator of every material) is formed once per
-//   step by prepare().
+//   step by prepare(); where the step gives each cell its own heat, it
+//   enters the old-level term there.
 // - Within one layer, a cell depends on the cells before it along i and along
 //   j only, so the cells of one anti-diagonal (i + j constant) are
 //   independent and are updated together in SIMD lanes, one diagonal after
@@ -42,6 +43,10 @@
 //   the larger of the two threads', so the results are the same bits.
 // The kernels are built for AVX-512, for AVX2 and for any x86-64, each in its
 // vector width; the best that the processor offers is used.
+//
+// Where each part lives: the kernels in sweep_kernels, the sheared layout and
+// its copies in sheared_layout, the schedule of runs in sweep_schedule, the
+// second thread and the choice of the thread count in sweep_team.
 #pragma once
 
 #include <cstddef>
@@ -51,25 +56,14 @@
 #include <vector>
 
 #include "model/model_state.h"
+#include "solver/cell_formula.h"
 #include "solver/mirror.h"
+#include "solver/sheared_layout.h"
+#include "solver/sweep_isa.h"
+#include "solver/sweep_schedule.h"
+#include "solver/sweep_team.h"
 
 namespace ph {
-
-struct StepInputs {
-  int nx = 0, ny = 0, nz = 0;
-  float alpha = 0;
-  const IntField* imat = nullptr;
-  const MatTable* A = nullptr;
-  const MatTable* sig = nullptr;
-  const MatTable* prod = nullptr;
-  const RealField* hold = nullptr;
-  float NewRT = 0;
-  const std::vector<int>* secmask = nullptr;
-  double dx2 = 0, dy2 = 0, dz2 = 0;
-  float dtstep = 0;
-};
-
-struct SweepRun;  // a run of eight cells of a schedule
 
 struct SweepOptions {
   // Threads of a sweep: 1 or 2, or 0 to take two where the grid is large
@@ -88,7 +82,7 @@ class Sweeper {
  public:
   // Instruction sets the sweep is built for; the best one the processor
   // offers is chosen when the Sweeper is made.
-  enum class Isa { generic, avx2, avx512 };
+  using Isa = SweepIsa;
   static std::vector<Isa> supportedIsas();
   static const char* isaName(Isa isa);
 
@@ -134,44 +128,27 @@ class Sweeper {
   // each change by tscale where it cannot wait (tscale not positive finite).
   int divisionsPerUpdate(float tscale) const;
 
-  // The sheared layout: cell (i, j, k) lives in row ((i-1) + (j-1)) mod ny
-  // of layer k, at position i of that row. Lanes that run past the last
-  // column of a row read up to position nx + 7.
-  static constexpr int rowPitch = ijcap + 8;
-
  private:
-  struct Team;  // the second thread and what it shares with the first
   int threadsFor(const StepInputs& in) const;
-  // With the count chosen here: whether the next sweep goes on two threads,
-  // and how long a sweep took.
-  bool nextOnTwo();
-  void timed(bool two, double seconds);
 
   StepInputs in_;
   SweepOptions options_;
   Isa isa_ = Isa::generic;
-  std::unique_ptr<Team> team_;
+  std::unique_ptr<SweepTeam> team_;
+  ThreadChoice choice_;
   bool forwardLeads_ = false;        // halves in turns: which half leads this sweep
-  double sweepTime_[2] = {0, 0};     // s, the latest timed sweep on one thread, on two (0: none)
-  bool lastTwo_ = true;              // the latest sweep went on two threads
-  int streak_ = 0;                   // sweeps in a row on that count
-  int sinceProbe_ = 0;               // sweeps since the other count was last tried
-  std::ptrdiff_t layerSize_ = 0;     // rows * rowPitch
-  std::vector<int> diagRow_;         // diagonal (i-1)+(j-1) -> offset of its row in a layer
+  ShearedLayout layout_;
+  SweepSchedule schedule_;
   std::vector<int> active_;          // -1 where a position of a layer is a computed cell
   std::vector<double> denom_;        // 2*alpha*S + (A/sig)/dt of each material
   std::vector<double> denomRows_;    // the same, each eight times over
   std::vector<float> holdRing_;      // three layers of hold, sheared, for prepare()
   std::vector<int> matIn_;           // one layer of imat, sheared, for prepare()
+  std::vector<float> heatIn_;        // one layer of the cells' own heat, sheared, for prepare()
   std::vector<std::uint8_t> mat_;    // material of each computed cell, sheared
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
   std::vector<float> work_;          // the field during the sweeps, sheared
-  // The runs of eight cells of whole passes, in the order a call sweeps them:
-  // [passes in a group - 1][both halves, forward half, reflected half], for
-  // the extents they were made for.
-  std::vector<SweepRun> schedule_[2][3];
-  int scheduledNx_ = 0, scheduledNy_ = 0;
 };
 
 }  // namespace ph

@@ -29,10 +29,11 @@ TEST(HydrationCurves, AtTheirCharacteristicAges) {
 
 TEST(HydrationCurves, FirstModelStep) {
   test::TestRun t;
-  workspc.w = 55.0f;  // left by an earlier run: a step ending at time 0 forgets it
+  Workspc workspc;
+  workspc.w = 55.0f;  // a step ending at time 0 forgets what stands here
   const float P[3] = {6, 24, 1};
   float qused = 0, OldRT = 0, NewRT = 5;
-  modsource(t.run, 0.0f, 1000.0f, 20.0f, P, 900.0f, qused, 0, OldRT, NewRT);
+  modsource(t.run, workspc, 0.0f, 1000.0f, 20.0f, P, 900.0f, qused, 0, OldRT, NewRT);
   EXPECT_EQ(OldRT, 5.0f);
   EXPECT_EQ(workspc.w, 20.0f);  // the step-weighted mean after the call
   // The age is half a step past the end of the step (0.125 h), made
@@ -42,13 +43,12 @@ TEST(HydrationCurves, FirstModelStep) {
   EXPECT_NEAR(qused, 1 / c, 1e-6);
   EXPECT_NEAR(NewRT, e / (6 * c * c) * 1000 / 3600, 1e-5 * e / (6 * c * c) * 1000 / 3600);
   // The next step, 900 s on: W = 20 x 900 + 900 x 30, then over 1800 s.
-  modsource(t.run, 900.0f, 0.0f, 30.0f, P, 900.0f, qused, 1, OldRT, NewRT);
+  modsource(t.run, workspc, 900.0f, 0.0f, 30.0f, P, 900.0f, qused, 1, OldRT, NewRT);
   EXPECT_EQ(workspc.w, 25.0f);
   EXPECT_EQ(NewRT, 0.0f);  // no total heat, no heat rate
   // A step ending before 0.1 s starts a new mean: (900 x 20) / 900.05.
-  modsource(t.run, 0.05f, 0.0f, 20.0f, P, 900.0f, qused, 1, OldRT, NewRT);
+  modsource(t.run, workspc, 0.05f, 0.0f, 20.0f, P, 900.0f, qused, 1, OldRT, NewRT);
   EXPECT_FLOAT_EQ(workspc.w, 18000.0f / 900.05f);
-  resetWorkspc();
 }
 
 }  // namespace

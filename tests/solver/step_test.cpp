@@ -25,7 +25,7 @@ struct Block {
   StepInputs in;
 
   Block(float alpha, float dtstep, float NewRT)
-      : in{nx, ny, nz, alpha, &imat, &A, &sig, &prod, &hold, NewRT, &mask, 0.25, 1.0, 4.0, dtstep} {
+      : in{nx, ny, nz, alpha, &imat, &A, &sig, &prod, &hold, {NewRT}, &mask, 0.25, 1.0, 4.0, dtstep} {
     eachCell(nx, ny, nz, [&](int i, int j, int k) {
       hold[cell(i, j, k)] = float(i * i + 3 * j - k);
       hnew[cell(i, j, k)] = float(7 * i - j * k);
@@ -44,7 +44,7 @@ struct Block {
     const double lap = (h(i - 1, j, k) - 2 * h(i, j, k) + h(i + 1, j, k)) / 0.25 +
                        (h(i, j - 1, k) - 2 * h(i, j, k) + h(i, j + 1, k)) +
                        (h(i, j, k - 1) - 2 * h(i, j, k) + h(i, j, k + 1)) / 4.0;
-    return h(i, j, k) + in.dtstep * (0.5 * lap + in.NewRT * 0.25) / 2.0;
+    return h(i, j, k) + in.dtstep * (0.5 * lap + in.heat.rate * 0.25) / 2.0;
   }
   static bool interior(int i, int j, int k) { return i > 1 && i < nx && j > 1 && j < ny && k > 1 && k < nz; }
 };

@@ -1,4 +1,4 @@
-// The program's sweep against the plain cell formula (reference_sweep.h): the
+// The program's sweep against the plain sweep of the cell formula: the
 // same inputs must give the same bits in the field, in err and in relax, over
 // several sweeps in a row, on every instruction set this machine offers.
 #include <gtest/gtest.h>
@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "solver/cell_formula.h"
 #include "solver/converge.h"
-#include "solver/reference_sweep.h"
 #include "solver/sweep.h"
 #include "support/readers.h"
 
@@ -34,6 +34,7 @@ struct Scene {
   Mask mask = Mask::ring;
   unsigned seed = 1;
   float NewRT = 3.5f;
+  bool ownHeat = false;  // each cell its own heat, around NewRT * prod
 };
 
 // Everything one step hands to the sweep, built from a scene: a concrete
@@ -45,6 +46,7 @@ struct Inputs {
   MatTable A{}, sig{}, prod{};
   RealField hold = RealField(cellCount, 0.0f);
   RealField hnew = RealField(cellCount, 0.0f);
+  RealField heat = RealField(cellCount, 0.0f);
   std::vector<int> secmask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
   StepInputs in;
 
@@ -70,6 +72,7 @@ struct Inputs {
                   z = float(k) / float(s.nz) - 0.5f;
       hold[c] = 12.0f + 38.0f * std::exp(-6.0f * (x * x + y * y + z * z)) + 0.5f * noise(rng);
       hnew[c] = hold[c] + 2.0f * noise(rng);
+      heat[c] = s.NewRT * prod[imat[c]] * (1.0f + noise(rng));
     });
     test::eachCell(s.nx, s.ny, 1, [&](int i, int j, int) {
       const bool inner = i >= 2 && i <= s.nx - 1 && j >= 2 && j <= s.ny - 1;
@@ -84,8 +87,9 @@ struct Inputs {
         case Mask::checkerboard: on = inner && (i + j) % 2 == 0; break;
       }
     });
-    in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, s.NewRT, &secmask,
+    in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, {s.NewRT}, &secmask,
           double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
+    if (s.ownHeat) in.heat.cells = &heat;
   }
 };
 
@@ -130,7 +134,7 @@ void expectSameSweeps(Inputs& ref, int sweeps, const std::string& what, float er
     const float tscale = tscale0 + 0.125f * n;
     double relaxRef = relaxFactor(n);
     float errRef = errStart;
-    reference::sweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
+    formula::plainSweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
     for (std::size_t v = 0; v < fast.size(); ++v) {
       Variant& variant = sweepers()[v];
       const std::string where = what + " " + variant.name() + " sweep " + std::to_string(n);
@@ -174,6 +178,15 @@ TEST(SweepIdentity, SmallGridsOddAndEvenExtentsAndMasks) {
                          6);
 }
 
+TEST(SweepIdentity, HeatOfEachCell) {
+  // A step that gives each cell its own heat: it enters each old-level term.
+  const int extents[][3] = {{5, 6, 7}, {17, 23, 19}, {ijcap, ijcap, kcap}};
+  for (const auto& e : extents)
+    expectSameSweeps({.nx = e[0], .ny = e[1], .nz = e[2], .alpha = 0.7f, .dtstep = 1800.0f, .mask = Mask::holes,
+                      .ownHeat = true},
+                     2);
+}
+
 TEST(SweepIdentity, FullSizeGrids) {
   // The largest grid the model holds, and an odd one just below it, with
   // holes in the plan; nine sweeps run the whole relaxation schedule once.
@@ -214,7 +227,7 @@ TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
       const std::size_t c = cell(i, j, k);
       big.hold[c] = big.hnew[c] = big.secmask[column(i, j)] ? big.hold[c] - 30.0f : H + big.hold[c];
     });
-    big.in.NewRT = 1.0f;
+    big.in.heat.rate = 1.0f;
     const double pull = 2.0 * H * (1.0 / big.in.dx2 + 1.0 / big.in.dy2);
     for (int m = 1; m <= 3; ++m) big.prod[m] = float(-double(big.sig[m]) * pull);
     expectSameSweeps(big, 1, "cancelling source", -1.0e10f, 0.75f, 3);
@@ -226,7 +239,7 @@ TEST(SweepIdentity, CancellingTermsBringOutTheLastBits) {
     RealField tstar = flip.hnew;
     double one = 1.0;
     float ignored = 0.0f;
-    reference::sweep(flip.in, tstar, 1.0f, ignored, one);
+    formula::plainSweep(flip.in, tstar, 1.0f, ignored, one);
     for (std::size_t c = 0; c < layers(s.nz); ++c)
       if (flip.secmask[c % (std::size_t(ijcap) * ijcap)] && tstar[c] != flip.hnew[c])
         flip.hnew[c] = -24.0f * tstar[c];

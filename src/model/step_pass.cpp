@@ -1,4 +1,4 @@
-#include "driver/step_pass.h"
+#include "model/step_pass.h"
 
 namespace ph {
 

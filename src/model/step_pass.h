@@ -3,7 +3,6 @@
 // concrete temperature that the next step starts from.
 #pragma once
 
-#include "hydration/field.h"
 #include "model/model_state.h"
 #include "model/stats.h"
 

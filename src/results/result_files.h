@@ -1,0 +1,58 @@
+// The files a run writes into the working directory besides the log and the
+// flag, one row each, in the order the usage text and the run's summary name
+// them. The checks of the names a run is given, the opening and closing of
+// the files and those lists all read this table: a new result file is one
+// more row and its writer.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "model/model_state.h"
+#include "model/run.h"
+#include "model/stats.h"
+#include "results/concrete.h"
+
+namespace ph {
+
+// When a file is written.
+enum class Written {
+  eachStep,              // a line per step, from the first step on
+  eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
+  atEnd,                 // once, when the steps are done
+};
+
+struct ResultFile {
+  const char* name;       // in the working directory; nullptr: the name output= gives
+  int unit;               // its file number while it is written
+  const char* role;       // what it holds, as the usage text says
+  const char* units;      // of the temperatures in it
+  Written when;
+  void (*header)(Run&);   // its first lines, written when it is opened; or nullptr
+};
+
+std::span<const ResultFile> resultFiles();
+
+// What decides which of the files a run writes.
+struct RunShape {
+  bool monitors = false;  // the run has monitor cells
+};
+
+bool writes(const ResultFile& file, const RunShape& shape);
+// Why a run of this shape does not write the file ("" where it does).
+std::string notWrittenWhy(const ResultFile& file, const RunShape& shape);
+
+// The file's name, the final field's from output=.
+std::string fileName(const ResultFile& file, const std::string& outFile);
+
+// Opens the files written step by step, each with its header; closes them.
+void openStepFiles(Run& run, const RunShape& shape);
+void closeStepFiles(Run& run);
+
+// The lines of the step ending at `time` (seconds) in the files written step
+// by step: `st` holds the statistics of the field, `record` the concrete's
+// figures of the run so far, brought up to date.
+void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
+                    ConcreteRecord& record);
+
+}  // namespace ph
