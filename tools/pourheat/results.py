@@ -230,7 +230,10 @@ def finished_run(rundir, flag=None, project=None):
         end = c.values(3)[2]
     except (OSError, ValueError) as e:
         raise NotFinished(f"{project_path}: no end time after [times] ({e})")
-    points = len(read_series_points(series)) if os.path.isfile(series) else 0
+    try:
+        points = len(read_series_points(series)) if os.path.isfile(series) else 0
+    except ValueError:
+        points = 0  # a record a line
     for name in HISTORIES:
         if not os.path.isfile(os.path.join(rundir, name)):
             continue
@@ -271,6 +274,9 @@ def record_artefact(rundir, path):
     names = artefacts(rundir) + [name]
     fd, scratch = tempfile.mkstemp(prefix=ARTEFACTS + ".", dir=rundir)
     try:
+        mask = os.umask(0)
+        os.umask(mask)
+        os.fchmod(fd, 0o666 & ~mask)  # as any file the tool writes: readable by whoever runs there next
         with os.fdopen(fd, "w", encoding="utf-8", errors="surrogateescape") as f:
             f.write("".join(n + "\n" for n in names))
         os.replace(scratch, os.path.join(rundir, ARTEFACTS))
