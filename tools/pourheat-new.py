@@ -34,6 +34,7 @@ from pourheat.new.modelmd import model_text
 from pourheat.new.tables import DescriptionError
 from pourheat.new.write import project, series_text
 from pourheat.project import project_text
+from pourheat.results import earlier_results, set_aside
 
 PROG = "pourheat-new"
 
@@ -45,7 +46,9 @@ def main(argv=None):
                     "description (TOML). Exit status 2 when the description cannot be built.")
     ap.add_argument("member", help="member description, NAME.toml")
     ap.add_argument("-o", "--out", required=True, help="folder to write into (made when missing)")
-    ap.add_argument("--force", action="store_true", help="replace files in the folder that differ")
+    ap.add_argument("--force", action="store_true",
+                    help="replace files in the folder that differ (the files of a run there are moved aside "
+                         "into earlier-run)")
     args = ap.parse_args(argv)
     name = re.sub(r"[^A-Za-z0-9_-]", "_", os.path.splitext(os.path.basename(args.member))[0]) or "member"
 
@@ -55,9 +58,13 @@ def main(argv=None):
 
     try:
         with open(args.member, "rb") as f:
-            data = tomllib.load(f)
+            raw = f.read()
+        data = tomllib.loads(raw.decode("utf-8"))
     except OSError as e:
         return fail(f"cannot read {args.member}: {e.strerror}")
+    except UnicodeDecodeError as e:
+        line = raw[:e.start].count(b"\n") + 1
+        return fail(f"{args.member}: line {line}: not UTF-8 text (byte {raw[e.start]:#04x})")
     except tomllib.TOMLDecodeError as e:
         return fail(f"{args.member}: not TOML: {e}")
     try:
@@ -76,21 +83,32 @@ def main(argv=None):
              "model.md": model_text(desc, model, name, os.path.basename(args.member))}
     files = {f: text.encode("utf-8" if f.endswith(".md") else "ascii", "replace")
              for f, text in files.items()}
-    for f, text in files.items():
-        path = os.path.join(args.out, f)
-        if os.path.exists(path) and not args.force:
-            with open(path, "rb") as old:
-                if old.read() != text:
-                    return fail(f"{path} exists and differs; use --force to replace it")
+    changed = [f for f, text in files.items() if read_bytes(os.path.join(args.out, f)) != text]
+    for f in changed:
+        if os.path.exists(os.path.join(args.out, f)) and not args.force:
+            return fail(f"{os.path.join(args.out, f)} exists and differs; use --force to replace it")
     try:
         os.makedirs(args.out, exist_ok=True)
-        for f, text in files.items():
+        # Results of an earlier run do not stay beside inputs they no longer belong to.
+        earlier = earlier_results(args.out) if set(changed) & {f"{name}.prj", "series.pr"} else []
+        if earlier:
+            aside = set_aside(args.out, earlier)
+            print(f"{PROG}: moved the files of an earlier run ({', '.join(earlier)}) to {aside}")
+        for f in changed:  # a file that is the same keeps its time: a run after it stays its run
             with open(os.path.join(args.out, f), "wb") as out:
-                out.write(text)
+                out.write(files[f])
     except OSError as e:
         return fail(f"cannot write into {args.out}: {e.strerror}")
     print(f"{PROG}: wrote {', '.join(files)} into {args.out}")
     return 0
+
+
+def read_bytes(path):
+    try:
+        with open(path, "rb") as f:
+            return f.read()
+    except OSError:
+        return None
 
 
 if __name__ == "__main__":

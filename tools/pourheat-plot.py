@@ -12,7 +12,13 @@ the final field it names) and writes:
 
 Temperatures are drawn in degrees Fahrenheit, as TMAX.OUT and Center.out hold
 them, with degrees Celsius on a second axis; the final field is in degrees
-Celsius, as the output file holds it.
+Celsius, as the output file holds it. Pictures drawn into the run directory
+are listed in its .pourheat-artefacts, which the next run there clears.
+
+Exit status: 0 the pictures are drawn, 1 a file or an option they need is
+wrong, 2 the directory holds no finished run of the inputs beside it (its
+flag written before the project file or series.pr last changed, or a history
+short of the project's end time), or matplotlib is missing.
 """
 
 import argparse
@@ -20,8 +26,8 @@ import sys
 
 from pourheat.pictures import NoMatplotlib, draw_run
 from pourheat.project import ProjectError
-from pourheat.results import RunError
-from pourheat.units import parse_temperature
+from pourheat.results import NotFinished, RunError
+from pourheat.units import parse_temperature, positive
 
 PROG = "pourheat-plot"
 
@@ -50,14 +56,14 @@ def main(argv=None):
                          "series.pr (1, 2, ...) or its i,j,k")
     ap.add_argument("--diff-limit", type=lambda s: parse_temperature(s, True), metavar="D",
                     help="draw a limit line for the difference, with its unit (20C, 36F)")
-    ap.add_argument("--size", nargs=2, type=float, default=(8.0, 5.0), metavar=("W", "H"),
+    ap.add_argument("--size", nargs=2, type=positive(float), default=(8.0, 5.0), metavar=("W", "H"),
                     help="picture size in inches (default 8 5)")
-    ap.add_argument("--dpi", type=int, default=100, help="pixels per inch of PNG pictures (default 100)")
+    ap.add_argument("--dpi", type=positive(int), default=100, help="pixels per inch of PNG pictures (default 100)")
     args = ap.parse_args(argv)
 
     try:
         written, notes = draw_run(**vars(args))
-    except NoMatplotlib as e:
+    except (NoMatplotlib, NotFinished) as e:
         print(f"{PROG}: error: {e}", file=sys.stderr)
         return 2
     except (RunError, ProjectError, OSError, ValueError) as e:

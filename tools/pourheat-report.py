@@ -3,8 +3,13 @@
 control plan, print the verdict and write report.html.
 
 Reads the run directory: concrete.csv (the concrete's highest, lowest and
-mean temperature and their difference, per step), the flag file, and for the
-page also the project file, series.pr, Center.out and the final field.
+mean temperature and their difference, per step), the flag file and the
+project file, which must say that the run is finished and belongs to them
+(the flag written no earlier than the project file and series.pr were last
+changed, every history reaching the project's end time), and for the page
+also series.pr, Center.out and the final field. The page, written into the
+run directory, is listed in its .pourheat-artefacts, which the next run
+there clears.
 
 Limits carry their unit (70C, 160F); without options the peak temperature is
 held to 160 F and the difference to 35 F. --diff-curve gives a difference
@@ -12,7 +17,8 @@ limit that changes with time. Between two steps, and between two points of a
 curve, values are taken on the straight line joining them.
 
 Exit status: 0 every limit holds, 1 a limit is exceeded, 2 the run cannot be
-read (unfinished, no concrete.csv, a bad option or limit file).
+read (unfinished, not of the inputs beside it, no concrete.csv, a bad option
+or limit file).
 """
 
 import argparse

@@ -3,8 +3,10 @@ examples/members builds a project that runs to Finished, the files of the
 first written as new/written keeps them; the concrete starts at the placing
 temperature, no cell at 0 C; the examples peak as their page says. The quarter footing follows the whole one. A description
 that cannot be built ends the tool with status 2 and one line naming the
-key, and nothing written. (The sizes of the grids, the air series and every
-refused description: modules/.)
+key, and nothing written, also for text that is not UTF-8. Written again
+into the folder of a run, the same description leaves the run alone; another
+(--force) moves the run's files aside. (The sizes of the grids, the air
+series and every refused description: modules/.)
 
 usage: test_new.py PROGRAM WORKDIR
 """
@@ -17,7 +19,7 @@ import re
 import subprocess
 import tomllib
 
-from toolkit import PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program
+from toolkit import PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, write
 
 from pourheat.results import read_history
 
@@ -78,7 +80,29 @@ def main(program, work):
     r = subprocess.run([PYTHON, TOOL, bad, "-o", d], capture_output=True, text=True)
     check(r.returncode == 2 and r.stderr.startswith(f"pourheat-new: error: {bad}: {message}")
           and r.stderr.count("\n") == 1 and not os.path.exists(d), f"{bad}: {r.returncode} {r.stderr}")
-    print(f"pourheat-new: {len(cores)} members and the examples built and run, an error checked")
+    # Text that is not UTF-8: one line, naming where.
+    write(f"{work}/latin.toml", "title = 'B\xe9ton'\n", "latin-1")
+    r = subprocess.run([PYTHON, TOOL, f"{work}/latin.toml", "-o", d], capture_output=True, text=True)
+    check(r.returncode == 2 and r.stderr == f"pourheat-new: error: {work}/latin.toml: line 1: not UTF-8 text "
+          "(byte 0xe9)\n", f"latin-1: {r.returncode} {r.stderr}")
+
+    # Written again over its run: the same description leaves the run as it
+    # is; another one, with --force, moves the run's files aside.
+    run, member = os.path.join(work, "column"), os.path.join(DATA, "members", "column.toml")
+    before = {f: os.stat(f"{run}/{f}").st_mtime_ns for f in os.listdir(run)}
+    r = subprocess.run([PYTHON, TOOL, member, "-o", run], capture_output=True, text=True)
+    check(r.returncode == 0 and before == {f: os.stat(f"{run}/{f}").st_mtime_ns for f in os.listdir(run)},
+          f"the same description changed the run: {r.stdout}{r.stderr}")
+    os.makedirs(f"{work}/warmer")
+    write(f"{work}/warmer/column.toml", read(member).replace('placing = "25 C"', 'placing = "30 C"'))
+    r = subprocess.run([PYTHON, TOOL, f"{work}/warmer/column.toml", "-o", run, "--force"], capture_output=True, text=True)
+    moved = ["Center.out", "TMAX.OUT", "column.out", "concrete.csv", "done.flg", "run.log"]
+    check(r.returncode == 0 and r.stdout.startswith(f"pourheat-new: moved the files of an earlier run "
+                                                    f"({', '.join(moved)}) to {run}/earlier-run\n")
+          and sorted(os.listdir(run)) == ["column.prj", "earlier-run", "model.md", "series.pr"]
+          and sorted(os.listdir(f"{run}/earlier-run")) == moved, f"--force over a run: {r.stdout}{os.listdir(run)}")
+    print(f"pourheat-new: {len(cores)} members and the examples built and run, errors checked, "
+          "written again over a run")
 
 
 if __name__ == "__main__":

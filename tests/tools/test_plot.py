@@ -1,14 +1,16 @@
 """pourheat-plot: the pictures of two real runs (files, sizes, not blank),
-and the one-line error for a directory without a finished run.
+listed in the run's manifest when they are drawn into the run directory;
+and the one-line error for a directory without a finished run of its inputs.
 
 usage: test_plot.py PROGRAM WORKDIR
 """
 
 import os
+import shutil
 import subprocess
 import xml.etree.ElementTree as ET
 
-from toolkit import PLOT, PYTHON, SOURCE, check, fresh_dir, run_main, run_program, stage, write
+from toolkit import PLOT, PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, stage, write
 
 from pourheat.pictures import tmax_lines
 from pourheat.results import read_history
@@ -39,6 +41,7 @@ def pictures(program, work):
     r = plot_run(run)
     names = ["tmax.png", "monitors.png", "field-k06.png"]
     check(r.stdout.split() == [os.path.join(run, n) for n in names], f"written: {r.stdout}")
+    check(read(f"{run}/.pourheat-artefacts").split() == names, "the pictures are not in the run's manifest")
     for n in names:
         image_checks(os.path.join(run, n), 800, 500)
     # The lines drawn: highest above centre cell and average, lowest below.
@@ -56,7 +59,8 @@ def pictures(program, work):
     plot_run(run, "-o", out, "--format", "svg", "--max-limit", "35C", "--diff", "2,2,6", "3",
              "--diff-limit", "36F", "--layer", "6")
     names = ["tmax.svg", "monitors.svg", "difference.svg", "field-k06.svg"]
-    check(sorted(os.listdir(out)) == sorted(names), f"pictures {os.listdir(out)}")
+    check(sorted(os.listdir(out)) == sorted(names) and not os.path.exists(f"{run}/.pourheat-artefacts"),
+          f"pictures {os.listdir(out)}, or listed in the run's manifest")
     for n in names:
         root = ET.parse(os.path.join(out, n)).getroot()
         check(root.tag.endswith("svg") and root.get("width") == "576pt", f"{n} is not an 8-inch SVG")
@@ -65,18 +69,22 @@ def pictures(program, work):
 
 
 def errors(work):
-    empty, no_tmax = fresh_dir(os.path.join(work, "unfinished")), fresh_dir(os.path.join(work, "no-tmax"))
-    write(f"{empty}/TMAX.OUT", "    0.0   68.0   68.0   68.0   32.0   68.0\n")
-    write(f"{empty}/done.flg", " Stopped\n")
+    # Each refused with one line and status 2: nothing read, nothing drawn.
+    unfinished, no_tmax, stale = (fresh_dir(os.path.join(work, n)) for n in ("unfinished", "no-tmax", "stale"))
+    write(f"{unfinished}/TMAX.OUT", "    0.0   68.0   68.0   68.0   32.0   68.0\n")
+    write(f"{unfinished}/done.flg", " Stopped\n")
+    write(f"{no_tmax}/a.prj", "[times]\n1 0 3 3 0.001 40\n")
     write(f"{no_tmax}/done.flg", " Finished\n")
-    for d, words in ((empty, "no finished run"), (os.path.join(work, "absent"), "not a directory"),
-                     (no_tmax, "no TMAX.OUT")):
+    shutil.copytree(os.path.join(work, "block"), stale, dirs_exist_ok=True)
+    write(f"{stale}/series.pr", read(f"{stale}/series.pr"))  # changed after the run
+    for d, words in ((unfinished, "no finished run"), (os.path.join(work, "absent"), "not a directory"),
+                     (no_tmax, "no TMAX.OUT"), (stale, "series.pr was changed after the run finished")):
         r = plot_run(d, ok=False)
-        check(r.returncode == 1 and r.stdout == "", f"{d}: status {r.returncode}")
+        check(r.returncode == 2 and r.stdout == "", f"{d}: status {r.returncode}")
         lines = r.stderr.splitlines()
         check(len(lines) == 1 and lines[0].startswith("pourheat-plot: error:") and words in lines[0],
               f"{d}: message {r.stderr!r}")
-    check(sorted(os.listdir(empty)) == ["TMAX.OUT", "done.flg"], "pictures of an unfinished run")
+    check(sorted(os.listdir(unfinished)) == ["TMAX.OUT", "done.flg"], "pictures of an unfinished run")
 
 
 def main(program, work):

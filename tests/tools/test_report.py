@@ -7,6 +7,7 @@ usage: test_report.py PROGRAM WORKDIR
 """
 
 import csv
+import glob
 import os
 import re
 import shlex
@@ -36,6 +37,10 @@ def report(cwd, *args):
 def cases(work):
     runs = os.path.join(work, "cases")
     shutil.copytree(DATA, runs)
+    for flag in glob.glob(f"{runs}/*/done.flg"):
+        os.utime(flag)  # written after the inputs, as a run writes it
+    later = os.stat(f"{runs}/stale/done.flg").st_mtime_ns + 10**9
+    os.utime(f"{runs}/stale/stale.prj", ns=(later, later))
     for line in read(f"{DATA}/cases.txt").splitlines():
         if not line.strip() or line.startswith("#"):
             continue
@@ -47,6 +52,12 @@ def cases(work):
         check(r.returncode == int(status) and got == read(f"{DATA}/expected/{expected}"),
               f"{line}: status {r.returncode}\n{r.stdout}{r.stderr}")
         check(os.path.exists(f"{runs}/report.html") == (status != "2"), f"{line}: report.html")
+        if status != "2":  # the page's header: the project's name, the run and the verdict
+            title = os.path.basename(glob.glob(f"{runs}/{args[0]}/*.prj")[0])[:-4]
+            verdict = "FAIL" if status == "1" else "PASS"
+            check(f"<h1>Thermal report: {title}</h1>\n<p class=note>Run directory {args[0]}; written by "
+                  f"pourheat-report from the run's files.</p>\n<div class='verdict {verdict}' id=verdict>"
+                  f"{verdict}</div>" in read(f"{runs}/report.html", "utf-8"), f"{line}: the page's header")
 
 
 def chromium(*args):
@@ -71,6 +82,7 @@ def page(program, work):
     expected = "FAIL" if hot or wide else "PASS"
     check(r.returncode == (1 if expected == "FAIL" else 0) and f"verdict: {expected}" in r.stdout,
           f"footing: status {r.returncode}\n{r.stdout}{r.stderr}")
+    check(read(f"{run}/.pourheat-artefacts") == "report.html\n", "the page is not in the run's manifest")
     text = read(f"{run}/report.html", "utf-8")
     check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
     write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),

@@ -3,17 +3,20 @@ parallel: on all cores of this machine, or on other machines through its
 own ssh logins, the program sent along to them. A run's line and the table
 of the runs (runs.csv) come from each run's own files."""
 
+import csv
 import glob
 import os
 import re
 import secrets
 import shlex
 import shutil
+import stat
+import string
 import subprocess
 import sys
 
 from .limits import LimitError, evaluate, limits_of, summary
-from .results import CONCRETE, RunError, flag_finished, read_concrete
+from .results import CONCRETE, RunError, finished_run, flag_finished, read_concrete
 from .units import hours, temp
 
 PROG = "pourheat-batch"
@@ -56,16 +59,29 @@ def figures_text(f):
     return text + (f", {f['verdict']}" if f["verdict"] else "")
 
 
+def cell_text(value):
+    """A cell of runs.csv as text; one that a spreadsheet would take for a
+    formula (=, +, -, @ first, and not a number) gets a ' in front."""
+    text = str(value)
+    if text[:1] in ("=", "+", "-", "@"):
+        try:
+            float(text)
+        except ValueError:
+            return "'" + text
+    return text
+
+
 def write_table(path, names, finished, exits, limits):
     """runs.csv: one row per run, in the order of the projects."""
-    with open(path, "w") as f:
-        f.write("name,status,exit,peak_C,peak_h,max_diff_C,max_diff_h,verdict\n")
+    with open(path, "w", newline="") as f:
+        table = csv.writer(f, lineterminator="\n")
+        table.writerow(["name", "status", "exit", "peak_C", "peak_h", "max_diff_C", "max_diff_h", "verdict"])
         for name in names:
             fig = run_figures(os.path.join(os.path.dirname(path), name), limits) if name in finished else None
-            numbers = (f"{fig['peak']:.3f},{fig['peak_h']:.3f},{fig['diff']:.3f},{fig['diff_h']:.3f},"
-                       f"{fig['verdict']}") if fig else ",,,,"
-            quoted = f'"{name}"' if "," in name or '"' in name else name
-            f.write(f"{quoted},{'finished' if name in finished else 'FAILED'},{exits.get(name, '')},{numbers}\n")
+            numbers = [f"{fig[k]:.3f}" for k in ("peak", "peak_h", "diff", "diff_h")] + [fig["verdict"]] \
+                if fig else [""] * 5
+            table.writerow(cell_text(v) for v in [name, "finished" if name in finished else "FAILED",
+                                                  exits.get(name, "")] + numbers)
 
 
 def default_program(here):
@@ -114,6 +130,41 @@ def run_dir_names(bases):
     return names
 
 
+# What a run directory's name may hold on another machine: GNU parallel's
+# copies there and back (rsync) carry nothing else.
+REMOTE_NAME = set(string.ascii_letters + string.digits + "._+-")
+
+
+def control_character(text):
+    return next((c for c in text if ord(c) < 32 or ord(c) == 127), None)
+
+
+def name_problem(name, remote):
+    """Why a run directory cannot be called `name`, or None: a name of the
+    batch's own files, a control character (it would split a line of the
+    job table), or over ssh anything but letters, digits and . _ + -."""
+    if name.startswith(".") or name == "runs.csv":
+        return "is kept for the batch's own files (a name starting with '.', or runs.csv)"
+    if control_character(name):
+        return f"holds a control character ({control_character(name)!r})"
+    bad = next((c for c in name if c not in REMOTE_NAME), None)
+    if remote and (bad or name.startswith("-")):
+        return (f"holds {'a blank' if bad == ' ' else repr(bad) if bad else 'a - first'}, which GNU parallel "
+                "cannot carry to another machine and back: over ssh a run's name holds letters, digits "
+                "and . _ + - only, and does not start with -")
+    return None
+
+
+def made_here(d):
+    """Whether `d` is a run directory that this tool made: a directory (not
+    a link) holding the marker as a plain file."""
+    try:
+        marker = os.lstat(os.path.join(d, MARKER))
+        return not os.path.islink(d) and os.path.isdir(d) and stat.S_ISREG(marker.st_mode)
+    except OSError:
+        return False
+
+
 def job_script(program, log, flag, timeout=None):
     """The shell command of one job; {1} is the run directory, {2} the
     project file name, {3} the run directory's full path here (where a job
@@ -145,18 +196,28 @@ def last_message(rundir):
     return None
 
 
+def not_finished(rundir, flag):
+    """Why the run directory holds no finished run of its inputs, or None."""
+    try:
+        finished_run(rundir, flag)
+        return None
+    except RunError as e:
+        return str(e)
+
+
 def run_line(name, status, rundir, args, limits, width):
     """The line of one run: finished or FAILED, the exit status, the run and,
     for a finished run, its figures (the names padded to `width`), for a
-    failed one, why."""
-    if flag_finished(os.path.join(rundir, args.flag)):
+    failed one, why: its results are not whole although the flag says
+    Finished, it ran out of time, or the program's last message."""
+    why = not_finished(rundir, args.flag)
+    if not why:
         f = run_figures(rundir, limits)
         figures = f"{' ' * (width - len(name))}  {figures_text(f)}" if f else ""
         return f"{'finished':<8} exit {status:<3} {name}{figures}"
-    if status == 124 and args.timeout:
-        why = f"still running after {args.timeout} s (--timeout)"
-    else:
-        why = last_message(rundir) or "the program wrote nothing"
+    if not flag_finished(os.path.join(rundir, args.flag)):
+        why = (f"still running after {args.timeout} s (--timeout)" if status == 124 and args.timeout
+               else last_message(rundir) or "the program wrote nothing")
     return f"{'FAILED':<8} exit {status:<3} {name}: {why}"
 
 
@@ -195,18 +256,27 @@ def run_batch(args, here):
         except LimitError as e:
             raise BatchError(str(e))
 
-    # One directory per run, made fresh.
-    os.makedirs(args.out, exist_ok=True)
+    # One directory per run, made fresh; every name and every directory to
+    # replace is checked before the first is touched.
     names = run_dir_names([name for name, _, _ in projects])
-    for name in names:
-        d = os.path.join(args.out, name)
-        if os.path.exists(d):
-            if not args.overwrite:
-                raise BatchError(f"{d} exists already; use --overwrite or another --out")
-            if not os.path.isfile(os.path.join(d, MARKER)):
-                raise BatchError(f"{d} was not made by {PROG}; it is left alone")
-            shutil.rmtree(d)
-    jobs = []
+    for (_, project, _), name, given in zip(projects, names, args.projects):
+        shown = repr(given) if control_character(given) else given
+        if name_problem(name, remote):
+            raise BatchError(f"{shown}: the run's name {name!r} {name_problem(name, remote)}")
+        if control_character(os.path.basename(project)):
+            raise BatchError(f"{shown}: the project file's name holds a control character")
+    if control_character(os.path.abspath(args.out)):
+        raise BatchError(f"-o {args.out!r}: the path holds a control character")
+    replaced = [os.path.join(args.out, name) for name in names if os.path.lexists(os.path.join(args.out, name))]
+    for d in replaced:
+        if not args.overwrite:
+            raise BatchError(f"{d} exists already; use --overwrite or another --out")
+        if not made_here(d):
+            raise BatchError(f"{d} was not made by {PROG}; it is left alone")
+    os.makedirs(args.out, exist_ok=True)
+    for d in replaced:
+        shutil.rmtree(d)
+    jobs, inputs = [], {}
     for (_, project, series), name in zip(projects, names):
         d = os.path.join(args.out, name)
         os.makedirs(d)
@@ -216,6 +286,8 @@ def run_batch(args, here):
         series = args.series or series
         if not args.no_series and os.path.isfile(series):
             shutil.copyfile(series, os.path.join(d, "series.pr"))
+        inputs[name] = {p: os.stat(p).st_mtime_ns for p in (os.path.join(d, target), os.path.join(d, "series.pr"))
+                        if os.path.isfile(p)}
         jobs.append((name, target))
 
     jobfile = os.path.join(args.out, ".jobs")
@@ -253,6 +325,12 @@ def run_batch(args, here):
                     continue
                 n, status = int(m[1]) - 1, int(m[2])
                 ended[n] = status
+                if remote:
+                    # The copy back gives every file the time it came; the
+                    # inputs keep the time they were written here, before the run.
+                    for path, mtime in inputs[jobs[n][0]].items():
+                        if os.path.isfile(path):
+                            os.utime(path, ns=(mtime, mtime))
                 print(run_line(jobs[n][0], status, os.path.join(args.out, jobs[n][0]), args, limits, width),
                       flush=True)
     finally:
@@ -276,8 +354,8 @@ def run_batch(args, here):
             print(f"{'FAILED':<8} exit {status:<3} {name}: the run did not start{where} or did not "
                   "come back (see the messages of ssh and GNU parallel above)")
 
-    # The summary comes from the flag files as they lie here now.
-    finished = [n for n, _ in jobs if flag_finished(os.path.join(args.out, n, args.flag))]
+    # The summary comes from the run directories as they lie here now.
+    finished = [n for n, _ in jobs if not not_finished(os.path.join(args.out, n), args.flag)]
     failed = [n for n, _ in jobs if n not in finished]
     table = os.path.join(args.out, "runs.csv")
     write_table(table, names, finished, exits, limits)

@@ -1,5 +1,6 @@
 """Free-form lists, as the program reads them from the project file and
-from series.pr."""
+from series.pr, and the project file's keys, searched strictly forward
+from the line after the last one found, as the program looks for them."""
 
 import re
 
@@ -19,3 +20,41 @@ def freeform_tokens(text):
         else:
             out.append(tok)
     return out
+
+
+class MissingKey(ValueError):
+    """No line with the key after the cursor."""
+
+    def __init__(self, key, after):
+        super().__init__(f"no line with {key}")
+        self.after = after
+
+
+class Cursor:
+    """The lines of a project file and the line after the last key found."""
+
+    def __init__(self, path):
+        with open(path, encoding="latin-1") as f:
+            self.lines = [l.rstrip("\r\n")[:128] for l in f]
+        self.pos = 0
+
+    def find(self, key):
+        """The rest of the first line from the cursor on that holds the key."""
+        for n in range(self.pos, len(self.lines)):
+            if key in self.lines[n]:
+                self.pos = n + 1
+                return self.lines[n][self.lines[n].index(key) + len(key):]
+        raise MissingKey(key, self.pos)
+
+    def values(self, count):
+        """The next `count` values of a free-form list, from the cursor's line on."""
+        out = []
+        while len(out) < count and self.pos < len(self.lines):
+            out += freeform_tokens(self.lines[self.pos])
+            self.pos += 1
+        if len(out) < count:
+            raise ValueError("the file ends early")
+        return [float(v) for v in out[:count]]
+
+    def number(self, key):
+        return float(freeform_tokens(self.find(key))[0])

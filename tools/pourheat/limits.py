@@ -5,6 +5,7 @@ against the rows of concrete.csv, values taken on the straight line between
 two steps."""
 
 import argparse
+import math
 import os
 import re
 
@@ -73,6 +74,8 @@ def read_curve(path):
             lines = f.read().splitlines()
     except OSError as e:
         raise LimitError(f"--diff-curve {path}: {e.strerror}")
+    except UnicodeDecodeError as e:
+        raise LimitError(f"--diff-curve {path}: not UTF-8 text (byte {e.object[e.start]:#04x} at {e.start})")
     points, first = [], True
     for n, raw in enumerate(lines, start=1):
         line = raw.split("#")[0].strip()
@@ -90,6 +93,8 @@ def read_curve(path):
         except argparse.ArgumentTypeError as e:
             raise LimitError(f"--diff-curve {path}, line {n}: {e}")
         t = float(time.group(1))
+        if not math.isfinite(t):
+            raise LimitError(f"--diff-curve {path}, line {n}: the time is too large")
         if points and t <= points[-1][0]:
             raise LimitError(f"--diff-curve {path}, line {n}: the times must increase")
         points.append((t, c))

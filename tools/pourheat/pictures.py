@@ -16,7 +16,8 @@ import sys
 import tempfile
 
 from .project import read_grid
-from .results import RunError, find_flag, find_project, read_field, read_series_points, read_steps
+from .results import (NotFinished, RunError, finished_run, read_field, read_series_points, read_steps,
+                      record_artefact)
 from .units import c2f, f2c, fmt_both, hours, temp
 
 
@@ -301,72 +302,58 @@ def monitor_index(text, points):
 def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, layer=None,
              max_limit=None, diff=None, diff_limit=None, size=(8.0, 5.0), dpi=100):
     """Draws the pictures of a finished run into `out` (default: the run
-    directory): limits in degrees Fahrenheit, `diff` two monitor cells as
-    monitor_index reads them. Returns the pictures written and the notes
-    on what was left out."""
-    if not os.path.isdir(rundir):
-        raise RunError(f"{rundir} is not a directory")
-    if not find_flag(rundir, flag):
-        what = f"flag file {flag} holding Finished" if flag else "flag file holding Finished"
-        raise RunError(f"{rundir} holds no finished run (no {what})")
+    directory, whose manifest then lists them): limits in degrees
+    Fahrenheit, `diff` two monitor cells as monitor_index reads them.
+    Everything is read before the first picture is written. Returns the
+    pictures written and the notes on what was left out."""
+    _, project_path = finished_run(rundir, flag, project)
     tmax_path = os.path.join(rundir, "TMAX.OUT")
     if not os.path.isfile(tmax_path):
-        raise RunError(f"{rundir} holds no finished run (no TMAX.OUT)")
+        raise NotFinished(f"{rundir} holds no finished run (no TMAX.OUT)")
     tmax = read_steps(tmax_path)
-    if not tmax:
-        raise RunError(f"{tmax_path} holds no steps")
-
-    outdir = out or rundir
-    os.makedirs(outdir, exist_ok=True)
-    project_path = find_project(rundir, project)
-    grid = read_grid(project_path) if project_path else None
-    title = os.path.splitext(os.path.basename(project_path))[0] if project_path else \
-        os.path.basename(os.path.abspath(rundir))
-
+    grid = read_grid(project_path)
+    title = os.path.splitext(os.path.basename(project_path))[0]
     series_path = os.path.join(rundir, "series.pr")
     points = read_series_points(series_path) if os.path.isfile(series_path) else []
-
-    plt = setup_matplotlib()
-    size = tuple(size)
-    written, notes = [], []
-
-    centre = "centre cell"
-    if grid:
-        centre += f" ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
-    written.append(plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt))
-
     center_path = os.path.join(rundir, "Center.out")
-    history = None
-    if os.path.isfile(center_path):
-        history = read_steps(center_path, len(points) + 1 if points else None)
-    if history:
-        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt))
-    elif diff:
+    history = read_steps(center_path, len(points) + 1 if points else None) if os.path.isfile(center_path) else None
+    if diff and not history:
         raise RunError(f"--diff needs monitor cells, and {rundir} holds no Center.out")
+    pair = diff and (tuple(monitor_index(x, points) for x in diff) if points else tuple(int(x) for x in diff))
 
-    if diff and history:
-        pair = tuple(monitor_index(x, points) for x in diff) if points else \
-            tuple(int(x) for x in diff)
-        written.append(plot_difference(plt, history, points, pair, diff_limit, title,
-                                       size, dpi, outdir, fmt))
-
-    field_name = field or (grid["output"] if grid else None)
+    layers, notes = None, []
+    field_name = field or grid["output"]
     if field_name:
         field_path = field_name if os.path.isabs(field_name) else os.path.join(rundir, field_name)
         if not os.path.isfile(field_path) and field and os.path.isfile(field):
             field_path = field
         if not os.path.isfile(field_path):
             raise RunError(f"no final-field file {field_path}")
-        layers = read_field(field_path, grid["nx"] if grid else None)
-        if grid and (len(layers) != grid["nz"] or any(len(l) != grid["ny"] for l in layers)):
+        layers = read_field(field_path, grid["nx"])
+        if len(layers) != grid["nz"] or any(len(l) != grid["ny"] for l in layers):
             raise RunError(f"{field_path} holds {len(layers)} layers of "
                            f"{sorted({len(l) for l in layers})} rows; the project has "
                            f"{grid['nz']} layers of {grid['ny']} rows")
-        k = layer or (len(layers) + 1) // 2
+        k = layer if layer is not None else (len(layers) + 1) // 2
         if not 1 <= k <= len(layers):
             raise RunError(f"--layer {k} is outside 1 to {len(layers)}")
-        written.append(plot_field(plt, layers, k, grid, points, tmax[-1][0], title,
-                                  size, dpi, outdir, fmt))
     else:
-        notes.append(f"no project file in {rundir}: no field picture (give --project or --field)")
+        notes.append(f"{project_path} names no final field (output=): no field picture (give --field)")
+
+    outdir = out or rundir
+    os.makedirs(outdir, exist_ok=True)
+    names = ["tmax"] + ["monitors"] * bool(history) + ["difference"] * bool(pair) + \
+        [f"field-k{k:02d}"] * bool(layers)
+    for name in names:
+        record_artefact(rundir, os.path.join(outdir, f"{name}.{fmt}"))
+    plt = setup_matplotlib()
+    size = tuple(size)
+    centre = f"centre cell ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
+    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt)]
+    if history:
+        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt))
+    if pair:
+        written.append(plot_difference(plt, history, points, pair, diff_limit, title, size, dpi, outdir, fmt))
+    if layers:
+        written.append(plot_field(plt, layers, k, grid, points, tmax[-1][0], title, size, dpi, outdir, fmt))
     return written, notes

@@ -23,7 +23,7 @@ for it. Both sides hold a project as one dict of plain values:
 
 import re
 
-from .freeform import freeform_tokens
+from .freeform import Cursor, MissingKey, freeform_tokens
 
 # What the program holds: cells along each axis, points of a boundary
 # series, rows of a rate table, boundary blocks.
@@ -35,14 +35,6 @@ BOUNDARY_MAX = 6
 
 class ProjectError(Exception):
     """The project file lacks what a tool needs: one line."""
-
-
-class MissingKey(ValueError):
-    """No line with the key after the cursor."""
-
-    def __init__(self, key, after):
-        super().__init__(f"no line with {key}")
-        self.after = after
 
 
 # ---------------------------------------------------------------- numbers
@@ -79,36 +71,6 @@ def wrapped(items, width=100):
 
 
 # ---------------------------------------------------------------- reading
-
-class Cursor:
-    """The lines of a project file and the line after the last key found."""
-
-    def __init__(self, path):
-        with open(path, encoding="latin-1") as f:
-            self.lines = [l.rstrip("\r\n")[:128] for l in f]
-        self.pos = 0
-
-    def find(self, key):
-        """The rest of the first line from the cursor on that holds the key."""
-        for n in range(self.pos, len(self.lines)):
-            if key in self.lines[n]:
-                self.pos = n + 1
-                return self.lines[n][self.lines[n].index(key) + len(key):]
-        raise MissingKey(key, self.pos)
-
-    def values(self, count):
-        """The next `count` values of a free-form list, from the cursor's line on."""
-        out = []
-        while len(out) < count and self.pos < len(self.lines):
-            out += freeform_tokens(self.lines[self.pos])
-            self.pos += 1
-        if len(out) < count:
-            raise ValueError("the file ends early")
-        return [float(v) for v in out[:count]]
-
-    def number(self, key):
-        return float(freeform_tokens(self.find(key))[0])
-
 
 def read_grid(path):
     """The few values the pictures need: nx, ny, nz and dx, dy, dz after

@@ -1,5 +1,6 @@
 """The report on a finished run: the verdict against the limits, printed
-one line per limit, and the page written beside it."""
+one line per limit, and the page written beside it (listed in the run
+directory's manifest, so that the next run there clears it)."""
 
 import os
 
@@ -7,28 +8,18 @@ from .limits import back_under, evaluate, limits_of, summary, verdict_line
 from .page import esc, model_section, page
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
-from .results import (CONCRETE, RunError, cell, find_flag, find_project, read_concrete, read_field,
-                      read_series_points, read_steps)
+from .results import (CONCRETE, RunError, cell, finished_run, read_concrete, read_field, read_series_points,
+                      read_steps, record_artefact)
 from .units import hours, temp
 
 PROG = "pourheat-report"
-
-
-def finished_run(rundir, flag):
-    """Refuses a run directory whose flag file does not hold Finished."""
-    if not os.path.isdir(rundir):
-        raise RunError(f"{rundir} is not a directory")
-    if not find_flag(rundir, flag):
-        what = f"its flag file {flag} does not hold Finished" if flag else "no flag file holds Finished"
-        raise RunError(f"{rundir} holds no finished run ({what}); the run failed or is still going, "
-                       "and its files may be incomplete")
 
 
 def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None):
     """Prints the verdict on the finished run in `rundir` against the limits
     (limits_of reads them) and writes the page, by default report.html in
     the run directory. Returns the exit status: 1 when a limit is exceeded."""
-    finished_run(rundir, flag)
+    _, project_path = finished_run(rundir, flag, project)
     temp_limit, diff_limits = limits_of(max_temp, max_diff, diff_curve)
     rows = read_concrete(os.path.join(rundir, CONCRETE))
     if not rows:
@@ -54,17 +45,14 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
 
     # The page.
     notes = []
-    project_path = find_project(rundir, project)
     model = None
-    if project_path:
-        try:
-            model = read_project(project_path)
-        except (ValueError, IndexError, OSError) as e:
-            notes.append(f"The project file {os.path.basename(project_path)} could not be read in full ({e}).")
+    try:
+        model = read_project(project_path)
+    except (ValueError, IndexError, OSError) as e:
+        notes.append(f"The project file {os.path.basename(project_path)} could not be read in full ({e}).")
     series_path = os.path.join(rundir, "series.pr")
     points = read_series_points(series_path) if os.path.isfile(series_path) else []
-    title = os.path.splitext(os.path.basename(project_path))[0] if project_path else \
-        os.path.basename(os.path.abspath(rundir))
+    title = os.path.splitext(os.path.basename(project_path))[0]
 
     pictures = [("Concrete temperatures and their difference",
                  concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:]),
@@ -76,7 +64,7 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
                      "No monitor cells: the run directory holds no Center.out."))
     hot = rows[-1]
     k = hot["max_k"]
-    field_picture, field_note = None, "No final field: no project file names it."
+    field_picture, field_note = None, "No final field: the project file could not be read."
     if model:
         field_path = os.path.join(rundir, model["output"])
         if os.path.isfile(field_path):
@@ -94,9 +82,10 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         verdict_rows.append((f"<span class={status}>{status}</span>", esc(limit.what), esc(limit.describe()),
                              esc(detail[0].split(": ", 1)[1]), esc(detail[-1])))
     text = page(title, rundir, PROG, verdict_rows, overall, key,
-                model_section(model, os.path.basename(project_path) if project_path else "", rows, points),
+                model_section(model, os.path.basename(project_path), rows, points),
                 pictures, notes)
     out = out or os.path.join(rundir, "report.html")
+    record_artefact(rundir, out)
     with open(out, "w", encoding="utf-8") as f:
         f.write(text)
     print(f"report: {out}")

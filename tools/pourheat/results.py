@@ -1,15 +1,25 @@
 """The files of a run directory, one reader each: the histories TMAX.OUT and
 Center.out, concrete.csv, the final field, the monitor cells of series.pr,
-and the flag file of a finished run; and the run directory's project file."""
+and the flag file of a finished run; the run directory's project file;
+whether the run is finished and belongs to the inputs beside it; the
+manifest of the files the tools write there, which the next run clears;
+and the files an earlier run left."""
 
 import math
 import os
+import re
+import tempfile
 
-from .freeform import freeform_tokens
+from .freeform import Cursor, freeform_tokens
 
 
 class RunError(Exception):
     """A problem with the run directory or its files: reported as one line."""
+
+
+class NotFinished(RunError):
+    """The run directory holds no finished run of the inputs beside it: the
+    tools say why and end with status 2."""
 
 
 def cell(i, j, k):
@@ -150,6 +160,16 @@ def find_flag(rundir, flagname):
     return next((name for name in names if flag_finished(os.path.join(rundir, name))), None)
 
 
+def output_name(project):
+    """The final field's file named by output= of a project file, or None."""
+    try:
+        c = Cursor(project)
+        c.find("[Files]")
+        return c.find("output=").strip()[:80] or None
+    except (OSError, ValueError):
+        return None
+
+
 def find_project(rundir, given):
     """The project file: the one given (as it is, or in the run directory),
     else the one *.prj of the run directory; None when there is none."""
@@ -162,3 +182,143 @@ def find_project(rundir, given):
     if len(found) > 1:
         raise RunError(f"{rundir} holds several project files ({', '.join(found)}); name one with --project")
     return os.path.join(rundir, found[0]) if found else None
+
+
+HISTORIES = ("TMAX.OUT", "Center.out", CONCRETE)
+# The project's end time against a history's last time: TMAX.OUT and
+# Center.out hold hours with one decimal.
+END_SLACK = 0.05 + 1e-6
+
+
+def history_end(rundir, name, points):
+    """The time of the last step a history holds (h), or None when it holds
+    none; a time too wide for its field counts as beyond any end."""
+    path = os.path.join(rundir, name)
+    if name == CONCRETE:
+        rows = read_concrete(path)
+        return rows[-1]["time_h"] if rows else None
+    records = read_history(path, points + 1 if name == "Center.out" and points else None)
+    return (math.inf if records[-1][0] is None else records[-1][0]) if records else None
+
+
+def finished_run(rundir, flag=None, project=None):
+    """The flag file and the project file of the finished run in `rundir`,
+    when its results belong to the inputs beside them: the flag holds
+    Finished and was written no earlier than the project file and series.pr
+    were last changed, and every history there reaches the project's end
+    time. Otherwise NotFinished says why."""
+    if not os.path.isdir(rundir):
+        raise NotFinished(f"{rundir} is not a directory")
+    flag_name = find_flag(rundir, flag)
+    if not flag_name:
+        what = f"its flag file {flag} does not hold Finished" if flag else "no flag file holds Finished"
+        raise NotFinished(f"{rundir} holds no finished run ({what}); the run failed or is still going, "
+                          "and its files may be incomplete")
+    project_path = find_project(rundir, project)
+    if not project_path:
+        raise NotFinished(f"{rundir} holds no project file (*.prj), so nothing tells whether its results "
+                          "are whole; name it with --project")
+    written = os.stat(os.path.join(rundir, flag_name)).st_mtime_ns
+    series = os.path.join(rundir, "series.pr")
+    for path in (project_path, series):
+        if os.path.isfile(path) and os.stat(path).st_mtime_ns > written:
+            raise NotFinished(f"{rundir}: {os.path.basename(path)} was changed after the run finished "
+                              f"({flag_name}): its results belong to earlier inputs; run it again")
+    try:
+        c = Cursor(project_path)
+        c.find("[times]")
+        end = c.values(3)[2]
+    except (OSError, ValueError) as e:
+        raise NotFinished(f"{project_path}: no end time after [times] ({e})")
+    try:
+        points = len(read_series_points(series)) if os.path.isfile(series) else 0
+    except ValueError:
+        points = 0  # a record a line
+    for name in HISTORIES:
+        if not os.path.isfile(os.path.join(rundir, name)):
+            continue
+        try:
+            last = history_end(rundir, name, points)
+        except RunError as e:
+            raise NotFinished(str(e))
+        if last is None or last < end - END_SLACK:
+            reached = "holds no step" if last is None else f"ends at {last:g} h"
+            raise NotFinished(f"{rundir}: {name} {reached}, short of the end of the run, {end:g} h "
+                              f"({os.path.basename(project_path)}): the results are not whole")
+    return os.path.join(rundir, flag_name), project_path
+
+
+# ---------------------------------------------------------------- the files the tools and runs leave
+
+ARTEFACTS = ".pourheat-artefacts"  # the files the tools wrote into the run directory, one name a line
+
+
+def artefacts(rundir):
+    """The plain file names the manifest lists."""
+    try:
+        with open(os.path.join(rundir, ARTEFACTS), encoding="utf-8", errors="surrogateescape") as f:
+            return [n for n in f.read().splitlines() if n and "/" not in n and n not in (".", "..")]
+    except OSError:
+        return []
+
+
+def record_artefact(rundir, path):
+    """Lists `path`, a file a tool is about to write, in the run directory's
+    manifest, so that the next run there removes it before it starts: its
+    plain name, once, the manifest written afresh and renamed over the old
+    one. A file outside the run directory is not listed."""
+    name = os.path.basename(path)
+    folder = os.path.dirname(os.path.abspath(path))
+    if not os.path.samefile(folder, rundir) or "\n" in name or name in artefacts(rundir):
+        return
+    names = artefacts(rundir) + [name]
+    fd, scratch = tempfile.mkstemp(prefix=ARTEFACTS + ".", dir=rundir)
+    try:
+        mask = os.umask(0)
+        os.umask(mask)
+        os.fchmod(fd, 0o666 & ~mask)  # as any file the tool writes: readable by whoever runs there next
+        with os.fdopen(fd, "w", encoding="utf-8", errors="surrogateescape") as f:
+            f.write("".join(n + "\n" for n in names))
+        os.replace(scratch, os.path.join(rundir, ARTEFACTS))
+    except BaseException:
+        os.unlink(scratch)
+        raise
+
+
+def earlier_results(rundir):
+    """The files an earlier run left in `rundir`: the histories, the final
+    field named by each project file there, the flag (a file holding
+    Finished), the log (a file whose first lines name a project file there,
+    Infile=), the tools' files of the manifest and the manifest itself."""
+    names = set(HISTORIES) | set(artefacts(rundir)) | {ARTEFACTS}
+    projects = [n for n in os.listdir(rundir) if n.lower().endswith(".prj")]
+    names |= {output_name(os.path.join(rundir, n)) for n in projects}
+    infile = re.compile(b"(?m)^ *Infile=(?:" + b"|".join(re.escape(os.fsencode(n)) for n in projects) + b") *$")
+    for name in os.listdir(rundir):
+        path = os.path.join(rundir, name)
+        if not os.path.isfile(path) or os.path.islink(path) or name in projects:
+            continue
+        if flag_finished(path):
+            names.add(name)
+        elif projects:
+            with open(path, "rb") as f:
+                if infile.search(f.read(4096)):
+                    names.add(name)
+    return sorted(n for n in names if n and "/" not in n and os.path.lexists(os.path.join(rundir, n))
+                  and not os.path.isdir(os.path.join(rundir, n)))
+
+
+def set_aside(rundir, names):
+    """Moves the files `names` of `rundir` into a new folder there,
+    earlier-run (earlier-run-2, ... when taken); returns its path."""
+    n = 1
+    while True:
+        aside = os.path.join(rundir, "earlier-run" + (f"-{n}" if n > 1 else ""))
+        try:
+            os.mkdir(aside)
+            break
+        except FileExistsError:
+            n += 1
+    for name in names:
+        os.replace(os.path.join(rundir, name), os.path.join(aside, name))
+    return aside

@@ -25,8 +25,10 @@ WITH_UNIT = re.compile(rf"\s*({NUMBER})\s*°?\s*([cCfF])\s*")
 def parse_with_unit(text):
     """A temperature or difference written with its unit, 70C, 158F (also
     70 C, 70°C): the value and the upper-case unit. A bare number is refused,
-    since 160 could mean either unit."""
+    since 160 could mean either unit, and so is one too large to be finite."""
     m = WITH_UNIT.fullmatch(text)
+    if m and not math.isfinite(float(m.group(1))):
+        raise argparse.ArgumentTypeError(f"'{text.strip()[:20]}...' is too large a temperature")
     if m:
         return float(m.group(1)), m.group(2).upper()
     if re.fullmatch(rf"\s*{NUMBER}\s*", text):
@@ -41,6 +43,19 @@ def parse_temperature(text, difference=False):
     if unit == "F":
         return value
     return value * 1.8 if difference else c2f(value)
+
+
+def positive(kind):
+    """An option's value of `kind` (int, float) that must be finite and above 0."""
+    def read(text):
+        try:
+            value = kind(text)
+        except ValueError:
+            raise argparse.ArgumentTypeError(f"'{text}' is not a number")
+        if not (math.isfinite(value) and value > 0):
+            raise argparse.ArgumentTypeError(f"'{text}' is not above 0")
+        return value
+    return read
 
 
 # ---------------------------------------------------------------- description values
@@ -86,7 +101,10 @@ def quantity(value, kind):
             raise QuantityError(f"cannot read '{value}' as a number with a unit")
         number, unit = float(m.group(1)), unit_key(m.group(2))
     else:
-        number, unit = float(value), ""
+        try:
+            number, unit = float(value), ""
+        except OverflowError:
+            raise QuantityError(f"{str(value)[:12]}... is too large a number")
     if not math.isfinite(number):
         raise QuantityError(f"{value!r} is not a finite number")
     if kind == "temperature":

@@ -1,20 +1,39 @@
-"""Grid sizing: in the model of each member the concrete (material 1)
-through the core spans the asked dimensions within half a cell (from a
-mirror face, counted from the symmetry plane through the centre of cell 2);
-and the descriptions that cannot be built, refused with the key and the
-reason."""
+"""Grid sizing: the cells along each axis of every member (expected.json);
+the starting temperatures of the boundary materials; in the model of each
+member the concrete (material 1) through the core spans the asked
+dimensions within half a cell (from a mirror face, counted from the
+symmetry plane through the centre of cell 2); and the descriptions that
+cannot be built, refused with the key and the reason, each before a cell
+is made."""
 
 import glob
 import json
 import os
 import unittest
 
-from support import DATA, TESTED, description, name
-from pourheat.new.model import build
+from support import DATA, MEMBERS, TESTED, cases, description, name
+from pourheat.new.model import build, start_temperature
+from pourheat.new.write import project
 from pourheat.new.tables import DescriptionError
 
 
 class Grid(unittest.TestCase):
+    def test_cells(self):
+        expected = json.load(open(os.path.join(DATA, "expected.json")))["cells"]
+        for member in MEMBERS:
+            d = description(member)
+            model = build(d)
+            label = name(member) if member in TESTED else "example-" + name(member)
+            self.assertEqual([model[a].n for a in "xyz"], expected[label], label)
+            # Boundary materials start at the nearest whole degree of their own temperature.
+            starts = {b["material"]: b["initial"] for b in project(d, model, "m", "m.toml")["boundaries"]}
+            own = {"air": d["air"]["points"][0][1], "soil": d.get("soil", {}).get("T")}
+            for m, T in own.items():
+                if m in model["number"]:
+                    self.assertEqual(starts[model["number"][m]], start_temperature(T), f"{label}: {m}")
+        for T, whole in cases("start_temperature"):
+            self.assertEqual(start_temperature(T), whole, T)
+
     def test_dimensions(self):
         expected = json.load(open(os.path.join(DATA, "expected.json")))["dimensions"]
         for member in TESTED:

@@ -33,6 +33,9 @@ class Limits(unittest.TestCase):
                 with self.assertRaises(LimitError) as caught:
                     read_curve(path)
                 self.assertEqual(str(caught.exception), f"--diff-curve {path}{expected}")
+            with open(path, "wb") as f:
+                f.write(b"0, 20C\n\xff\n")
+            self.assertRaisesRegex(LimitError, "not UTF-8 text", read_curve, path)
 
 
 if __name__ == "__main__":

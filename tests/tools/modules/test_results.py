@@ -1,6 +1,8 @@
 """The readers of a run's files, on hand-made files: fixed fields with
 asterisks for a value too wide, a record over two lines, the final field in
-every form of G11.4, series.pr, concrete.csv and the flag file."""
+every form of G11.4, series.pr, concrete.csv and the flag file; whether a
+run is finished and belongs to its inputs; the manifest of the tools' files;
+what an earlier run left."""
 
 import os
 import tempfile
@@ -56,6 +58,62 @@ class Readers(unittest.TestCase):
             with self.assertRaises(results.RunError) as caught:
                 results.read_concrete(path)
             self.assertEqual(str(caught.exception), error)
+
+
+    def test_finished_run(self):
+        # A whole run of 30 h, then one fault at a time: (change, the reason given).
+        d = self.dir.name
+        cases = [(lambda: None, None),
+                 (lambda: self.file("concrete.csv", "".join(CONCRETE[:3])), "concrete.csv ends at 10 h, short of the end"),
+                 (lambda: self.file("TMAX.OUT", "   29.9   68.0\n"), "TMAX.OUT ends at 29.9 h, short of the end"),
+                 (lambda: self.file("TMAX.OUT", "  ******  68.0\n"), None),  # beyond 9999.9 h
+                 (lambda: self.file("Center.out", ""), "Center.out holds no step"),
+                 (lambda: self.file("run.prj", "[times]\n1 0 30 3 0.001 40\n"), "run.prj was changed after the run"),
+                 (lambda: self.file("series.pr", "0\n"), "series.pr was changed after the run"),
+                 (lambda: os.remove(f"{d}/run.prj"), "holds no project file"),
+                 (lambda: self.file("done.flg", " Stopped\n"), "holds no finished run")]
+        for change, reason in cases:
+            for name in os.listdir(d):
+                os.remove(f"{d}/{name}")
+            self.file("run.prj", "[times]\n1 0 30.04 3 0.001 40\n")
+            self.file("series.pr", "1\n2 2 2\n")
+            self.file("TMAX.OUT", "   29.8   68.0\n   30.0   68.0\n")  # 30.04 h in one decimal
+            self.file("Center.out", "   30.0   68.0\n")
+            self.file("concrete.csv", "".join(CONCRETE))
+            self.file("done.flg", " Finished\n")
+            for name in ("run.prj", "series.pr", "done.flg"):
+                os.utime(f"{d}/{name}", ns=(10**18, 10**18))  # a flag as old as its inputs will do
+            change()
+            if reason is None:
+                self.assertEqual(results.finished_run(d), (f"{d}/done.flg", f"{d}/run.prj"))
+                continue
+            with self.assertRaises(results.NotFinished, msg=reason) as caught:
+                results.finished_run(d)
+            self.assertIn(reason, str(caught.exception))
+
+    def test_manifest_and_earlier_results(self):
+        d = self.dir.name
+        for name in ("report.html", "tmax.png", "report.html"):
+            results.record_artefact(d, f"{d}/{name}")
+        results.record_artefact(d, os.path.join(d, "sub", "..", "..", "elsewhere.png"))
+        self.assertEqual(self.read(results.ARTEFACTS), "report.html\ntmax.png\n")
+        self.file("a.prj", "[Files]\noutput=a.out\n")
+        for name, text in (("a.out", ""), ("TMAX.OUT", ""), ("done.flg", " Finished\n"), ("run.log", " 1= series points\n 2 2 2\n   Infile=a.prj\n"),
+                           ("report.html", ""), ("notes.txt", "Infile= in a note\n"), ("series.pr", "")):
+            self.file(name, text)
+        left = results.earlier_results(d)
+        self.assertEqual(left, [results.ARTEFACTS, "TMAX.OUT", "a.out", "done.flg", "report.html", "run.log"])
+        aside = results.set_aside(d, left)
+        self.assertEqual((aside, sorted(os.listdir(aside)), sorted(os.listdir(d))),
+                         (f"{d}/earlier-run", left, ["a.prj", "earlier-run", "notes.txt", "series.pr"]))
+        self.assertEqual(results.set_aside(d, []), f"{d}/earlier-run-2")
+
+    def read(self, name):
+        with open(os.path.join(self.dir.name, name)) as f:
+            return f.read()
+
+
+CONCRETE = [",".join(results.COLUMNS) + "\n"] + [f"{t},40.0,2,2,3,10.0,1,1,1,30.0,25.0\n" for t in (0, 10, 30)]
 
 
 if __name__ == "__main__":

@@ -4,8 +4,10 @@ program reads a series."""
 
 import bisect
 import math
+import re
 
 from ..project import SERIES_MAX
+from ..units import TEMPERATURE
 from .tables import DescriptionError, read_numbers
 
 
@@ -34,7 +36,10 @@ def read_air(a, d, base):
     else:
         air["file"] = a.text("csv")
         path = air["file"]
-        rows = read_numbers(base, path, "air.csv")
+        rows, header = read_numbers(base, path, "air.csv")
+        unit = air["unit"] = header_unit(header, path)
+        if unit != "C":
+            rows = [(n, v[:-1] + [TEMPERATURE[unit.lower()](v[-1])]) for n, v in rows]
         widths = {len(v) for _, v in rows}
         if widths == {1}:
             hourly = [(float(n), v[0]) for n, (_, v) in enumerate(rows)]
@@ -49,7 +54,7 @@ def read_air(a, d, base):
         for (n, _), (_, T) in zip(rows, hourly):
             if not -60 <= T <= 60:
                 raise DescriptionError("air.csv", f"{path} line {n}: {T:g} C is outside -60 to 60 C "
-                                       "(the file holds degrees Celsius)")
+                                       f"(the file holds degrees {UNIT_NAMES[unit]})")
         if hourly[0][0] > 0:
             raise DescriptionError("air.csv", f"{path} starts at {hourly[0][0]:g} h, after the placing (0 h)")
         if hourly[-1][0] < end:
@@ -62,6 +67,28 @@ def read_air(a, d, base):
     air["hourly"] = hourly
     air["points"], air["largest"] = reduce_series(hourly, d["start_hour"], key)
     return air
+
+
+UNIT_WORDS = {"c": "C", "degc": "C", "celsius": "C", "f": "F", "degf": "F", "fahrenheit": "F",
+              "k": "K", "kelvin": "K", "kelvins": "K"}
+UNIT_NAMES = {"C": "Celsius", "F": "Fahrenheit", "K": "kelvin"}
+
+
+def header_unit(header, path):
+    """The unit of an hourly file's temperatures, C, F or K, as its header
+    names it (air_F, "air (°F)", temperature degC, Fahrenheit); a file
+    without a header holds degrees Celsius. A header that names no unit, or
+    more than one, is refused: the values could be either."""
+    if header is None:
+        return "C"
+    words = re.split(r"[^a-z]+", header.lower().replace("°", " "))
+    units = {UNIT_WORDS[w] for w in words if w in UNIT_WORDS}
+    if len(units) != 1:
+        raise DescriptionError("air.csv", f"{path}: the header '{header}' says "
+                               + ("no unit of the temperatures" if not units else
+                                  f"more than one unit ({', '.join(sorted(units))})")
+                               + ": name it, as in air_C or air_F")
+    return units.pop()
 
 
 def series_value(points, times, t):
@@ -102,9 +129,13 @@ def reduce_series(hourly, start_hour, key):
         keep.add(min(members, key=lambda n: (hourly[n][1], n)))
         keep.add(max(members, key=lambda n: (hourly[n][1], -n)))
     if len(keep) > SERIES_MAX:
+        # The start, the end and two points for each day from midnight to
+        # midnight always fit in a run that ends by midnight of its last day.
+        longest = 24 * ((SERIES_MAX - 2) // 2) - start_hour % 24
         raise DescriptionError(key, f"the run's {len(days)} days have {len(keep)} daily minima, maxima, start "
-                               f"and end; a boundary series holds {SERIES_MAX} points: shorten the run "
-                               "(at most 24 days) or give a constant air temperature")
+                               f"and end; a boundary series holds {SERIES_MAX} points: shorten the run (placed "
+                               f"at {start_hour:g} h of the day, it may last {longest:g} h) or give a constant "
+                               "air temperature")
     seconds = [t * 3600.0 for t, _ in hourly]
 
     def miss(a, b):

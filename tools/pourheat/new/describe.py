@@ -218,7 +218,7 @@ def read_hydration(c, base):
 
 
 def read_rate_table(base, path, key):
-    rows = read_numbers(base, path, key)
+    rows, _ = read_numbers(base, path, key)
     if any(len(v) != 2 for _, v in rows):
         raise DescriptionError(key, f"{path}: every row must hold two values, time (h) and rate")
     if not 2 <= len(rows) <= RATE_ROWS_MAX:

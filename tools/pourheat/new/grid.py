@@ -8,14 +8,15 @@ from ..project import AXIS_MAX
 from .tables import DescriptionError
 
 ACROSS_MIN = 5       # cells across the member
+BEYOND = 1e9         # a count of cells far beyond any grid: counts stop there
 
 
 def nearest_odd(x):
-    return max(1, 2 * math.floor((x - 1) / 2 + 0.5) + 1)
+    return max(1, 2 * math.floor((min(x, BEYOND) - 1) / 2 + 0.5) + 1)
 
 
 def cells_of(length, d, minimum=1):
-    return max(minimum, math.floor(length / d + 0.5))
+    return max(minimum, math.floor(min(length / d, BEYOND) + 0.5))
 
 
 class Axis:
@@ -54,9 +55,9 @@ def surface_cells(resistance, d, k, held_next, at_least, radius=None):
     conductivity, plus half the held cell beyond them, are (n + 0.5) d / k.
     Around a round member of `radius` cells the ring of cells spreads the
     heat: r ln((r + n + 0.5)/r) d / k per area of the concrete's face."""
-    x = resistance * k / d
+    x = min(resistance * k / d, BEYOND)
     if radius:
-        x = radius * (math.exp(x / radius) - 1)
+        x = min(radius * (math.exp(min(x / radius, 50.0)) - 1), BEYOND)
     return max(at_least, math.floor(x - (0.5 if held_next else 0.0) + 0.5))
 
 
@@ -77,10 +78,10 @@ def build_axes(d_):
     number of cells of exactly its size; the target size is grid.cell or, by
     default, 1/11 of the smallest member dimension (an axis no finer than 1/25
     of its length nor coarser than 0.4 m), coarsened axis by axis to fit 80
-    cells."""
+    cells. The cells are counted before any axis is built: what cannot fit,
+    even with the member at its fewest cells, is refused, naming the key that
+    takes them."""
     t = d_["template"]
-    k = d_["concrete"]["k"]
-    soil = d_.get("soil")
     if t == "wall":
         plan = {"y": d_["thickness"]}
     elif t in ("round-column", "shaft"):
@@ -92,54 +93,36 @@ def build_axes(d_):
         dims["z"] = d_["height"]
     finest = min(dims.values()) / 11
     mirror = d_["model"] in ("quarter", "half")
-
-    def side_counts(dd, radius=None):
-        R, held = side_requested(d_, "sides")
-        n_c = surface_cells(R, dd, k, held, 1 if "sides" in d_["cover"] else 0, radius) if R > 0 else 0
-        n_m = cells_of(soil["margin"] or soil["depth"], dd) if d_["sides"] == "soil" else 0
-        return n_c, n_m
-
-    def make(axis, length, dd):
-        m = nearest_odd(length / dd)
-        dd = length / m
-        if axis == "z":
-            return vertical_axis(d_, m, dd), m
-        n_c, n_m = side_counts(dd, m / 2 if axis == "xy" else None)
-        if axis == "xy":
-            r0 = (m + 1) // 2 + n_c + n_m
-            zones = ["round"] * (2 * r0 + 1)
-            ax = Axis("x", dd, zones, r0 + 1 - m // 2, r0 + 1 + m // 2, r0 + 1)
-            ax.round = (m, n_c, n_m, r0)
-            return ax, m
-        return plan_axis(axis, m, dd, mirror, n_c, n_m), m
+    member_key = {"xy": "member.diameter", "x": "member.length", "y": "member.width" if t != "wall"
+                  else "member.thickness", "z": "member.height"}
 
     axes = {}
     for axis, length in dims.items():
         given = d_["cell"]["z" if axis == "z" else "plan"]
+        key = d_["cell_key"]["z" if axis == "z" else "plan"] if given else member_key[axis]
+        along = "x and y" if axis == "xy" else axis
+        fewest = axis_cells(d_, axis, length, length / ACROSS_MIN, mirror)
+        if fewest[0] > AXIS_MAX:
+            n, m, dd, parts = fewest
+            count, culprit = max(parts)
+            raise DescriptionError(culprit, f"takes {count} cells along {along} even with the member only "
+                                   f"{m} cells across ({dd:.3g} m each): {n} in all, at most {AXIS_MAX}")
         target = given or min(max(finest, length / 25), max(finest, 0.4))
-        key = d_["cell_key"]["z" if axis == "z" else "plan"] if given else None
-        while True:
-            ax, m = make(axis, length, target)
-            if ax.n <= AXIS_MAX:
-                break
+        while axis_cells(d_, axis, length, target, mirror)[0] > AXIS_MAX:
             if given:
-                raise DescriptionError(key, f"{given:g} m gives {ax.n} cells along "
-                                       f"{'x and y' if axis == 'xy' else axis}; at most {AXIS_MAX}: "
-                                       "give a larger cell")
+                raise DescriptionError(key, f"{given:g} m gives {axis_cells(d_, axis, length, target, mirror)[0]} "
+                                       f"cells along {along}; at most {AXIS_MAX}: give a larger cell")
             target *= 1.05
+        ax, m = make_axis(d_, axis, length, target, mirror)
         if m < ACROSS_MIN:
-            dim = {"xy": "member.diameter", "x": "member.length", "y": "member.width" if t != "wall"
-                   else "member.thickness", "z": "member.height"}[axis]
-            raise DescriptionError(key or dim, f"the member is {m} cells across along "
-                                   f"{'x and y' if axis == 'xy' else axis} ({length:g} m in cells of "
-                                   f"{length / m:.3g} m); it needs at least {ACROSS_MIN}: "
-                                   + (f"give a smaller {key}" if given else
-                                      "the surroundings leave too few of the 80 cells"))
+            raise DescriptionError(key, f"the member is {m} cells across along {along} ({length:g} m in cells "
+                                   f"of {length / m:.3g} m); it needs at least {ACROSS_MIN}: give a smaller {key}")
+        ax.key = key
         axes[axis] = ax
     if "xy" in axes:
         x = axes.pop("xy")
         y = Axis("y", x.d, x.zones, x.lo, x.hi, x.centre)
-        y.round = x.round
+        y.round, y.key = x.round, x.key
         axes["x"], axes["y"] = x, y
     if t == "wall":
         dy = axes["y"].d
@@ -150,14 +133,65 @@ def build_axes(d_):
     return axes["x"], axes["y"], axes["z"]
 
 
-def vertical_axis(d_, m, dz):
-    """Layers from the bottom: soil (the bottom layer held), the footing of a
-    wall, the member, the top cover, and the held air on top."""
-    soil = d_["soil"]
-    ns = cells_of(soil["depth"], dz, 2)
-    nf = cells_of(d_["footing"]["height"], dz) if "footing" in d_ else 0
-    R, _ = side_requested(d_, "top")
-    nt = surface_cells(R, dz, d_["concrete"]["k"], True, 1 if "top" in d_["cover"] else 0)
+def surroundings(d_, axis, dd, m):
+    """The cells beside the member along a plan axis, or above and below it
+    along z, for cells of dd: [(count, the key that sets it)]."""
+    k = d_["concrete"]["k"]
+    if axis == "z":
+        soil, R = d_["soil"], side_requested(d_, "top")[0]
+        parts = [(cells_of(soil["depth"], dd, 2), "soil.depth"),
+                 (surface_cells(R, dd, k, True, 1 if "top" in d_["cover"] else 0),
+                  "cover.top.thickness" if "top" in d_["cover"] else "air.film")]
+        if "footing" in d_:
+            parts.append((cells_of(d_["footing"]["height"], dd), "footing.height"))
+        return parts
+    R, held = side_requested(d_, "sides")
+    radius = m / 2 if axis == "xy" else None
+    cover = "cover.sides.thickness" if "sides" in d_["cover"] else "air.film"
+    parts = [(surface_cells(R, dd, k, held, 1 if "sides" in d_["cover"] else 0, radius) if R > 0 else 0, cover)]
+    if d_["sides"] == "soil":
+        margin = d_["soil"]["margin"]
+        parts.append((cells_of(margin or d_["soil"]["depth"], dd), "soil.margin" if margin else "soil.depth"))
+    return parts
+
+
+def axis_cells(d_, axis, length, target, mirror):
+    """The cells an axis takes for a target cell size, counted without
+    building it: the count, the member's cells, their size and the parts
+    around them."""
+    m = nearest_odd(length / target)
+    dd = length / m
+    parts = surroundings(d_, axis, dd, m)
+    around = sum(n for n, _ in parts)
+    if axis == "z":
+        n = around + m + 1
+    elif axis == "xy":
+        n = 2 * ((m + 1) // 2 + around) + 1
+    elif mirror:
+        n = (m + 1) // 2 + around + 2
+    else:
+        n = m + 2 * (around + 1)
+    return n, m, dd, parts
+
+
+def make_axis(d_, axis, length, target, mirror):
+    """The axis for a target cell size, and the member's cells along it."""
+    _, m, dd, parts = axis_cells(d_, axis, length, target, mirror)
+    if axis == "z":
+        return vertical_axis(m, dd, *(n for n, _ in parts), *([0] if len(parts) < 3 else [])), m
+    n_c = parts[0][0]
+    n_m = parts[1][0] if len(parts) > 1 else 0
+    if axis == "xy":
+        r0 = (m + 1) // 2 + n_c + n_m
+        ax = Axis("x", dd, ["round"] * (2 * r0 + 1), r0 + 1 - m // 2, r0 + 1 + m // 2, r0 + 1)
+        ax.round = (m, n_c, n_m, r0)
+        return ax, m
+    return plan_axis(axis, m, dd, mirror, n_c, n_m), m
+
+
+def vertical_axis(m, dz, ns, nt, nf):
+    """Layers from the bottom: soil (ns, the bottom layer held), the footing
+    of a wall (nf), the member (m), the top cover (nt), and the held air on top."""
     zones = ["soil"] * ns + ["footing"] * nf + ["member"] * m + ["top"] * nt + ["air"]
     lo = ns + nf + 1
     return Axis("z", dz, zones, lo, lo + m - 1, lo + m // 2)

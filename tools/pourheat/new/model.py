@@ -163,16 +163,29 @@ def first_step(d_, model):
         dth = (a_avg - 2 * (a_sd - a_mad)) * 21600 * 15 / (qtot * 0.18)
         if dth > dtmax:
             dtmax = 0.37 * dth + 0.63 * dtmax
-    step = 900 * math.trunc(dtmax / 900 + 1) / 12
+    step = 900 * math.trunc(dtmax / 900 + 1) / 12 if dtmax < 1e15 else math.inf
+    if step > 3600 * d_["hours"]:
+        coarse = max((a for a in (x, y, z) if hasattr(a, "key")), key=lambda a: a.d)
+        raise DescriptionError(coarse.key, f"cells of {coarse.d:.3g} m along {coarse.name} make the program's "
+                               f"first step, which ends at the placing, longer than the run ({d_['hours']:g} h): "
+                               "give a smaller member or cell")
     age = step / 2 / 3600
     p = h.get("p")
     if h["mode"] == "sigmoid":
-        e = math.exp((age - p[1]) / p[0])
-        rate = (1 / (1 + e)) ** p[2] * p[2] / ((1 + e) * p[0]) * e
+        x_ = (age - p[1]) / p[0]
+        if x_ < 700:
+            e = math.exp(x_)
+            rate = (1 / (1 + e)) ** p[2] * p[2] / ((1 + e) * p[0]) * e
+        else:  # the same, written without exp(x_), which would overflow
+            rate = p[2] / p[0] * math.exp(-p[2] * x_) / (1 + math.exp(-x_)) ** (p[2] + 1)
     elif h["mode"] == "exponential":
-        s_ = (p[2] / age) ** p[1]
+        try:
+            s_ = (p[2] / age) ** p[1]
+        except OverflowError:
+            s_ = math.inf
         tk = min(d_["placing"] + 273, 400)
-        rate = s_ * p[1] / age * p[0] * math.exp(-s_) * math.exp((1 / 297 - 1 / tk) * 35000 / 8.314)
+        rate = s_ * p[1] / age * p[0] * math.exp(-s_) * math.exp((1 / 297 - 1 / tk) * 35000 / 8.314) \
+            if s_ < 1e300 else 0.0
     else:
         rate = rate_table_start(h["rows"], d_["hours"]) * 3600
     return step / 3600, rate * step / 3600

@@ -3,6 +3,7 @@ dimensions with their errors, the layers, the materials, the surfaces, the
 heat of hydration, the air series and the monitor cells."""
 
 from ..project import SERIES_MAX, num
+from .air import UNIT_NAMES
 from .grid import side_requested, surface_resistance
 from .model import start_temperature
 from .write import describe_model
@@ -289,7 +290,8 @@ def air_lines(d_):
         head = (f"Daily cycle: mean {num(round(a['mean'], 2))} C, amplitude {num(round(a['amplitude'], 2))} K, "
                 f"highest at {num(a['peak'])} h of the day; the placing at {num(d_['start_hour'])} h.")
     else:
-        head = f"Hourly temperatures from `{a['file']}`, the placing at {num(d_['start_hour'])} h of the day."
+        unit = "" if a["unit"] == "C" else f" (in degrees {UNIT_NAMES[a['unit']]}, turned into C)"
+        head = f"Hourly temperatures from `{a['file']}`{unit}, the placing at {num(d_['start_hour'])} h of the day."
     n = len(a["hourly"])
     if n <= SERIES_MAX:
         return [head, "", f"All {n} values form the series."]

@@ -6,7 +6,13 @@ import math
 import os
 import re
 
-from ..units import QuantityError, quantity
+from ..units import UNITS, QuantityError, quantity
+
+# The largest value of each kind that any member holds, and the smallest
+# length; beyond them a value is a slip (a length of 2500 meant in mm),
+# refused before the grid is sized.
+LARGEST = {"length": 1000.0, "conductivity": 1e4, "specific_heat": 1e5, "density": 1e5, "film": 1e4, "heat": 1e4}
+SMALLEST = {"length": 1e-6}
 
 
 class DescriptionError(Exception):
@@ -43,10 +49,17 @@ class Table:
             v = quantity(self.data[k], kind)
         except QuantityError as e:
             raise DescriptionError(self.key(k), str(e))
+        both = lo is not None and hi is not None
+        hi = LARGEST.get(kind) if hi is None else hi
+        lo = SMALLEST.get(kind) if lo is None else lo
         if above is not None and not v > above:
             raise DescriptionError(self.key(k), f"must be above {above:g}")
         if lo is not None and v < lo or hi is not None and v > hi:
-            raise DescriptionError(self.key(k), f"{v:g} is outside {lo:g} to {hi:g}")
+            unit = UNITS[kind][0] if kind in UNITS else "C"
+            bare = f" (a number alone is in {unit})" if unit and not isinstance(self.data[k], str) else ""
+            where = f"outside {lo:g} to {hi:g}" if both else f"above {hi:g} {unit}" if hi is not None and v > hi else \
+                f"below {lo:g} {unit}"
+            raise DescriptionError(self.key(k), f"{v:g} is {where.rstrip()}{bare}")
         return v
 
     def text(self, k, choices=None, default=None):
@@ -67,14 +80,17 @@ def sub(table, k, known):
 
 def read_numbers(base, path, key):
     """Rows of numbers from a CSV file (its name relative to the member
-    description); a first line that is not numbers is a header; blank lines
-    and lines starting with # are skipped."""
+    description), and its header: a first line that is not numbers (None
+    without one); blank lines and lines starting with # are skipped."""
     try:
         with open(os.path.join(base, path), encoding="utf-8-sig") as f:
             lines = f.read().splitlines()
     except OSError as e:
         raise DescriptionError(key, f"cannot read {path}: {e.strerror}")
-    rows, header = [], False
+    except UnicodeDecodeError as e:
+        line = e.object[:e.start].count(b"\n") + 1
+        raise DescriptionError(key, f"{path} line {line}: not UTF-8 text")
+    rows, header = [], None
     for n, line in enumerate(lines, 1):
         s = line.strip()
         if not s or s.startswith("#"):
@@ -83,13 +99,13 @@ def read_numbers(base, path, key):
         try:
             values = [float(p) for p in parts]
         except ValueError:
-            if rows or header:
+            if rows or header is not None:
                 raise DescriptionError(key, f"{path} line {n}: '{s}' is not numbers")
-            header = True
+            header = s
             continue
         if not all(math.isfinite(v) for v in values):
             raise DescriptionError(key, f"{path} line {n}: '{s}' is not finite")
         rows.append((n, values))
     if not rows:
         raise DescriptionError(key, f"{path} holds no numbers")
-    return rows
+    return rows, header
