@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "solver/balanced_formula.h"
+#include "solver/conductance.h"
 #include "solver/sweep_kernels.h"
 
 namespace ph {
@@ -13,10 +13,6 @@ namespace ph {
 namespace {
 
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
-
-// The field kept in its own layout: a grid too small for a sweep, or
-// balanced conduction (for now swept by the plain balanced sweep).
-bool plainLayout(const StepInputs& in) { return !sweepsAnything(in) || in.conductances; }
 
 }  // namespace
 
@@ -69,9 +65,9 @@ void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::func
 }
 
 int Sweeper::divisionsPerUpdate(float tscale) const {
-  int n = 4;
+  int n = in_.conductances ? 0 : 4;
   for (double d2 : {in_.dx2, in_.dy2, in_.dz2})
-    if (exactReciprocal(d2) != 0.0) --n;
+    if (!in_.conductances && exactReciprocal(d2) != 0.0) --n;
   if (!(tscale > 0.0f && tscale <= std::numeric_limits<float>::max())) ++n;
   return n;
 }
@@ -79,17 +75,28 @@ int Sweeper::divisionsPerUpdate(float tscale) const {
 void Sweeper::prepare(const StepInputs& in) {
   in_ = in;
   const int nx = in.nx, ny = in.ny, nz = in.nz;
-  if (plainLayout(in)) return;
+  if (!sweepsAnything(in)) return;
   const Kernels& kern = kernels(isa_);
   const ShearKernels& shears = shearKernels(isa_);
   layout_.shape(nx, ny, nz);
   const std::ptrdiff_t layerSize = layout_.layerSize;
   const std::size_t size = layout_.size();
   if (work_.size() < size) work_.resize(size, 0.0f);
+  const bool balanced = in.conductances != nullptr;
   if (mat_.size() < size) {
     mat_.resize(size, 0);
     oldTerm_.resize(size, 0.0);
-    oldLapl_.resize(size, 0.0);
+  }
+  if (!balanced && oldLapl_.size() < size) oldLapl_.resize(size, 0.0);
+  if (balanced && recip_.size() < size) recip_.resize(size, 0.0);
+  const Conductances* g = in.conductances;
+  if (balanced && (g->stamp != weightsStamp_ || weightsShape_[0] != nx || weightsShape_[1] != ny ||
+                   weightsShape_[2] != nz)) {
+    shearDoubles(layout_, g->plusI.data(), wI_);
+    shearDoubles(layout_, g->plusJ.data(), wJ_);
+    shearDoubles(layout_, g->plusK.data(), wK_);
+    weightsStamp_ = g->stamp;
+    weightsShape_[0] = nx, weightsShape_[1] = ny, weightsShape_[2] = nz;
   }
   schedule_.shape(nx, ny, layout_.diagRow);
   active_.assign(std::size_t(layerSize), 0);
@@ -127,6 +134,10 @@ void Sweeper::prepare(const StepInputs& in) {
   p.active = active_.data();
   p.oldTerm = oldTerm_.data();
   p.oldLapl = oldLapl_.data();
+  p.balanced = balanced;
+  p.wI = wI_.data(), p.wJ = wJ_.data(), p.wK = wK_.data();
+  p.recip = recip_.data();
+  p.alpha = alpha;
   p.A = Ad, p.sig = sigd, p.Q = Qd;
   p.layerSize = layerSize;
   p.nx = nx, p.ny = ny;
@@ -148,7 +159,7 @@ void Sweeper::prepare(const StepInputs& in) {
 // A grid too small for a sweep keeps the field in its own layout: the sweeps
 // change nothing, and the mirror faces are boundary()'s.
 void Sweeper::load(const RealField& field) {
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     work_.assign(field.begin(), field.end());
     return;
   }
@@ -156,7 +167,7 @@ void Sweeper::load(const RealField& field) {
 }
 
 void Sweeper::store(RealField& field) const {
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     std::copy(work_.begin(), work_.begin() + std::ptrdiff_t(field.size()), field.begin());
     return;
   }
@@ -165,7 +176,7 @@ void Sweeper::store(RealField& field) const {
 
 void Sweeper::mirrorFaces(const FaceCodes& bound) {
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     // work_ holds the field as it is laid out in a RealField.
     RealField& plain = work_;
     boundary(nx, ny, nz, bound, plain);
@@ -184,10 +195,6 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   formula::shortStep(in_, relax);
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
   if (!sweepsAnything(in_)) return;
-  if (in_.conductances) {
-    formula::balanced::plainBalancedSweep(in_, work_, tscale, err, relax);
-    return;
-  }
   const Kernels& kern = kernels(isa_);
 
   Shared s;
@@ -211,6 +218,9 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   s.powersOfTwo = (s.rx2 != 0.0 ? 1u : 0u) | (s.ry2 != 0.0 ? 2u : 0u) | (s.rz2 != 0.0 ? 4u : 0u);
   s.tscale = tscale;
   s.divideEach = !(tscale > 0.0f && tscale <= std::numeric_limits<float>::max());
+  s.balanced = in_.conductances != nullptr;
+  s.wI = wI_.data(), s.wJ = wJ_.data(), s.wK = wK_.data();
+  s.recip = recip_.data();
 
   // The middle column(s) of a layer: one when nx is odd, two when even.
   const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;

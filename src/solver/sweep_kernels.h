@@ -34,6 +34,11 @@ struct Shared {
   // wait: the quotient rises with the change, so the largest quotient is the
   // quotient of the largest change. Otherwise every change is divided.
   bool divideEach;
+  // Balanced conduction (balanced_formula.h): oldTerm holds the balanced
+  // old level, and per cell, sheared, the weights of its +i, +j and +k
+  // faces and 1 / its denominator; oldLapl, denom and mat are not read.
+  bool balanced;
+  const double *wI, *wJ, *wK, *recip;
 };
 
 // Half of a pass over one layer, restricted to the columns ia..ib.
@@ -64,6 +69,12 @@ struct StepTables {
   std::ptrdiff_t layerSize;
   int nx, ny;
   double dx2, dy2, dz2, S, oneMinusAlpha, dt;
+  // Balanced conduction: the weights as in Shared (all layers), and the
+  // reciprocal denominators formed instead of oldLapl.
+  bool balanced;
+  const double *wI, *wJ, *wK;
+  double* recip;
+  double alpha;
 };
 
 struct Kernels {
