@@ -1,9 +1,13 @@
 #include "solver/sweep.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <unordered_map>
 
 #include "solver/conductance.h"
 #include "solver/sweep_kernels.h"
@@ -13,6 +17,68 @@ namespace ph {
 namespace {
 
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
+
+// Codes the six weights of every computed cell (active: not 0 at its
+// position in a layer): the 255 commonest sets of six get a row of the table
+// each, the others unclassedWeights. A position that is not a computed cell
+// takes the code of the computed cell before it in its row (or, where there
+// is none, after it): its lane in a run is never stored, and so the runs
+// find their lanes agreeing wherever their computed cells do.
+void codeWeights(const ShearedLayout& l, const int* active, const double* wI, const double* wJ, const double* wK,
+                 std::vector<std::uint8_t>& code, std::vector<double>& rows) {
+  using Six = std::array<double, 6>;
+  struct Bits {
+    std::size_t operator()(const Six& w) const {
+      std::size_t h = 0;
+      for (double x : w) h = h * 1000003u ^ std::hash<std::uint64_t>()(std::bit_cast<std::uint64_t>(x));
+      return h;
+    }
+    bool operator()(const Six& a, const Six& b) const { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+  };
+  const std::ptrdiff_t L = l.layerSize;
+  auto six = [&](std::ptrdiff_t c, std::ptrdiff_t p) {
+    return Six{wI[p - 1], wI[c], wJ[p], wJ[c], wK[c - L], wK[c]};
+  };
+  auto eachCell = [&](auto f) {
+    for (int k = 2; k <= l.nz - 1; ++k)
+      for (int r = 0; r < l.ny; ++r)
+        for (int i = 0; i < rowPitch; ++i) {
+          const std::ptrdiff_t row = (k - 1) * L + std::ptrdiff_t(r) * rowPitch;
+          const std::ptrdiff_t prv = (k - 1) * L + std::ptrdiff_t(r == 0 ? l.ny - 1 : r - 1) * rowPitch;
+          f(row + i, prv + i, active[std::ptrdiff_t(r) * rowPitch + i] != 0);
+        }
+  };
+  std::unordered_map<Six, std::size_t, Bits, Bits> counts;
+  eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
+    if (computed) ++counts[six(c, p)];
+  });
+  std::vector<std::pair<std::size_t, Six>> common;
+  for (const auto& [w, n] : counts) common.push_back({n, w});
+  const std::size_t kept = std::min<std::size_t>(common.size(), unclassedWeights);
+  std::partial_sort(common.begin(), common.begin() + std::ptrdiff_t(kept), common.end(),
+                    [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::unordered_map<Six, std::uint8_t, Bits, Bits> codeOf;
+  rows.assign(8 * std::size_t(unclassedWeights), 0.0);
+  for (std::size_t n = 0; n < kept; ++n) {
+    codeOf[common[n].second] = std::uint8_t(n);
+    std::copy(common[n].second.begin(), common[n].second.end(), rows.begin() + std::ptrdiff_t(8 * n));
+  }
+  code.assign(l.size(), 0);
+  std::vector<bool> set(l.size(), false);
+  eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
+    if (!computed) return;
+    const auto it = codeOf.find(six(c, p));
+    code[c] = it == codeOf.end() ? std::uint8_t(unclassedWeights) : it->second;
+    set[c] = true;
+  });
+  // The other positions of each row, from the left and then from the right.
+  for (std::ptrdiff_t row = 0; row < std::ptrdiff_t(l.size()); row += rowPitch) {
+    for (std::ptrdiff_t c = row + 1; c < row + rowPitch; ++c)
+      if (!set[c] && set[c - 1]) code[c] = code[c - 1], set[c] = true;
+    for (std::ptrdiff_t c = row + rowPitch - 2; c >= row; --c)
+      if (!set[c] && set[c + 1]) code[c] = code[c + 1], set[c] = true;
+  }
+}
 
 }  // namespace
 
@@ -97,6 +163,7 @@ void Sweeper::prepare(const StepInputs& in) {
     shearDoubles(layout_, g->plusK.data(), wK_);
     weightsStamp_ = g->stamp;
     weightsShape_[0] = nx, weightsShape_[1] = ny, weightsShape_[2] = nz;
+    codedActive_.clear();
   }
   schedule_.shape(nx, ny, layout_.diagRow);
   active_.assign(std::size_t(layerSize), 0);
@@ -105,6 +172,10 @@ void Sweeper::prepare(const StepInputs& in) {
     for (int i = 2; i <= nx - 1; ++i)
       if (mask[column(i, j)]) active_[layout_.diagRow[i + j - 2] + i] = -1;
   schedule_.mark(active_.data());
+  if (balanced && codedActive_ != active_) {
+    codeWeights(layout_, active_.data(), wI_.data(), wJ_.data(), wK_.data(), wcode_, wrows_);
+    codedActive_ = active_;
+  }
 
   // Per material: the denominator, and the operands of the old-level term.
   const double S = formula::inverseSquares(in.dx2, in.dy2, in.dz2);
@@ -221,6 +292,8 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   s.balanced = in_.conductances != nullptr;
   s.wI = wI_.data(), s.wJ = wJ_.data(), s.wK = wK_.data();
   s.recip = recip_.data();
+  s.wcode = wcode_.data();
+  s.wrows = wrows_.data();
 
   // The middle column(s) of a layer: one when nx is odd, two when even.
   const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;

@@ -155,6 +155,11 @@ class Sweeper {
   std::uint64_t weightsStamp_ = 0;
   int weightsShape_[3] = {0, 0, 0};
   std::vector<double> recip_;
+  // The weights' codes (sheared) and table, and the computed cells they
+  // were made for.
+  std::vector<std::uint8_t> wcode_;
+  std::vector<double> wrows_;
+  std::vector<int> codedActive_;
 };
 
 }  // namespace ph

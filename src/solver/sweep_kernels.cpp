@@ -62,35 +62,63 @@ struct LegacyTerms {
     const typename V::d denom = V::denomAt(s.denom, s.mat + c);
     return formula::tstar(V::loadd(s.oldTerm + c), s.alpha, nnew, V::loadd(s.oldLapl + c), denom);
   }
-  static PH_INLINE void fetch(const Shared& s, std::ptrdiff_t at) {
+  static PH_INLINE void fetch(const Shared& s, std::ptrdiff_t at, std::ptrdiff_t) {
     __builtin_prefetch(s.oldTerm + at);
     __builtin_prefetch(s.oldLapl + at);
   }
 };
 
 struct BalancedTerms {
+  // The six weights of the cells: from the table where the cells share a
+  // code (as they do away from the faces between materials), from the
+  // weights of each cell otherwise.
+  template <typename V>
+  static PH_INLINE void weights(const Shared& s, std::ptrdiff_t c, std::ptrdiff_t p, typename V::d (&w)[6]) {
+    typename V::word code;
+    if (__builtin_expect(V::agree(s.wcode + c, code), 1) && (code & 0xff) != unclassedWeights) {
+      const double* row = s.wrows + 8 * (code & 0xff);
+      for (int f = 0; f < 6; ++f) w[f] = V::splatAt(row + f);
+      return;
+    }
+    w[0] = V::loadd(s.wI + p - 1), w[1] = V::loadd(s.wI + c);
+    w[2] = V::loadd(s.wJ + p), w[3] = V::loadd(s.wJ + c);
+    w[4] = V::loadd(s.wK + c - s.layerSize), w[5] = V::loadd(s.wK + c);
+  }
   template <typename V, unsigned>
   static PH_INLINE typename V::d tstar(const Shared& s, std::ptrdiff_t c, std::ptrdiff_t p, std::ptrdiff_t n) {
     const float* h = s.work;
     const std::ptrdiff_t L = s.layerSize;
+    typename V::d w[6];
+    weights<V>(s, c, p, w);
     const typename V::d flux = formula::balanced::faceSum(
-        V::loadd(s.wI + p - 1), V::widenAt(h + p - 1), V::loadd(s.wI + c), V::widenAt(h + n + 1),
-        V::loadd(s.wJ + p), V::widenAt(h + p), V::loadd(s.wJ + c), V::widenAt(h + n),
-        V::loadd(s.wK + c - L), V::widenAt(h + c - L), V::loadd(s.wK + c), V::widenAt(h + c + L));
+        w[0], V::widenAt(h + p - 1), w[1], V::widenAt(h + n + 1), w[2], V::widenAt(h + p), w[3], V::widenAt(h + n),
+        w[4], V::widenAt(h + c - L), w[5], V::widenAt(h + c + L));
     return formula::balanced::tstar(V::loadd(s.oldTerm + c), s.alpha, flux, V::loadd(s.recip + c));
   }
-  static PH_INLINE void fetch(const Shared& s, std::ptrdiff_t at) {
+  // The cells' weights are fetched only for runs that will not find them
+  // in the table; toPrv is about the step to the row of the diagonal before.
+  static PH_INLINE void fetch(const Shared& s, std::ptrdiff_t at, std::ptrdiff_t toPrv) {
     __builtin_prefetch(s.oldTerm + at);
     __builtin_prefetch(s.recip + at);
+    std::uint64_t code;
+    std::memcpy(&code, s.wcode + at, sizeof code);
+    if (__builtin_expect(code == (code & 0xff) * 0x0101010101010101ull && (code & 0xff) != unclassedWeights, 1))
+      return;
     __builtin_prefetch(s.wI + at);
     __builtin_prefetch(s.wJ + at);
     __builtin_prefetch(s.wK + at);
+    __builtin_prefetch(s.wI + at + toPrv - 1);
+    __builtin_prefetch(s.wJ + at + toPrv);
+    __builtin_prefetch(s.wK + at - s.layerSize);
   }
 };
 
 // A single cell as a vector of one lane, for the middle columns.
 struct One {
   using d = double;
+  using word = std::uint8_t;
+  static PH_INLINE bool agree(const std::uint8_t* m, word& w) { return w = *m, true; }
+  static PH_INLINE double splatAt(const double* p) { return *p; }
   static PH_INLINE double widenAt(const float* p) { return *p; }
   static PH_INLINE double loadd(const double* p) { return *p; }
   static PH_INLINE double denomAt(const double* rows, const std::uint8_t* m) { return rows[lanes * *m]; }
@@ -152,7 +180,7 @@ PH_INLINE void diagonal(const Shared& s, std::ptrdiff_t layer, int d, int lo, in
   const int* const act = s.active + s.diagRow[d];
   const std::ptrdiff_t far = layer + s.diagRow[ahead];
   for (int i = lo; i <= hi; i += lanes) {
-    Terms::fetch(s, far + i);
+    Terms::fetch(s, far + i, toPrv);
     __builtin_prefetch(s.mat + far + i);
     __builtin_prefetch(s.work + far + cold + i);
     updateRun<Terms, Isa, divideEach, P>(s, row + i, toPrv, toNxt, laneBits(act + i, std::min(lanes, hi - i + 1)),
@@ -171,7 +199,7 @@ PH_INLINE void scheduledOf(const Shared& shared, const SweepRun* runs, std::size
   for (const SweepRun* e = runs; e != runs + n; ++e) {
     const std::ptrdiff_t layer = b.layer[e->job];
     const std::ptrdiff_t far = layer + e->ahead;
-    Terms::fetch(s, far);
+    Terms::fetch(s, far, e->prv);
     __builtin_prefetch(s.work + far + b.cold[e->job]);
     updateRun<Terms, Isa, divideEach, P>(s, layer + e->at, e->prv, e->nxt, e->on, &acc);
   }

@@ -37,9 +37,16 @@ struct Shared {
   // Balanced conduction (balanced_formula.h): oldTerm holds the balanced
   // old level, and per cell, sheared, the weights of its +i, +j and +k
   // faces and 1 / its denominator; oldLapl, denom and mat are not read.
+  // Where a cell's code is not unclassedWeights, its six weights (-i, +i,
+  // -j, +j, -k, +k) are also row `code` of wrows (eight doubles a row): L
+  // cells of one code take them from there.
   bool balanced;
   const double *wI, *wJ, *wK, *recip;
+  const std::uint8_t* wcode;
+  const double* wrows;
 };
+
+inline constexpr int unclassedWeights = 255;
 
 // Half of a pass over one layer, restricted to the columns ia..ib.
 // A job that lags starts that many diagonals after the others of its call.
