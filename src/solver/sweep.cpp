@@ -48,9 +48,15 @@ void codeWeights(const ShearedLayout& l, const int* active, const double* wI, co
           f(row + i, prv + i, active[std::ptrdiff_t(r) * rowPitch + i] != 0);
         }
   };
+  // Neighbouring cells mostly share their six: the last one found is kept.
   std::unordered_map<Six, std::size_t, Bits, Bits> counts;
+  Six last{};
+  std::size_t* lastCount = nullptr;
   eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
-    if (computed) ++counts[six(c, p)];
+    if (!computed) return;
+    const Six w = six(c, p);
+    if (!lastCount || !Bits()(w, last)) last = w, lastCount = &counts[w];
+    ++*lastCount;
   });
   std::vector<std::pair<std::size_t, Six>> common;
   for (const auto& [w, n] : counts) common.push_back({n, w});
@@ -58,17 +64,25 @@ void codeWeights(const ShearedLayout& l, const int* active, const double* wI, co
   std::partial_sort(common.begin(), common.begin() + std::ptrdiff_t(kept), common.end(),
                     [](const auto& a, const auto& b) { return a.first > b.first; });
   std::unordered_map<Six, std::uint8_t, Bits, Bits> codeOf;
-  rows.assign(8 * std::size_t(unclassedWeights), 0.0);
+  rows.assign(6 * runLength * std::size_t(unclassedWeights), 0.0);
   for (std::size_t n = 0; n < kept; ++n) {
     codeOf[common[n].second] = std::uint8_t(n);
-    std::copy(common[n].second.begin(), common[n].second.end(), rows.begin() + std::ptrdiff_t(8 * n));
+    for (int f = 0; f < 6; ++f)
+      std::fill_n(rows.begin() + std::ptrdiff_t((6 * n + f) * runLength), runLength, common[n].second[f]);
   }
   code.assign(l.size(), 0);
   std::vector<bool> set(l.size(), false);
+  std::uint8_t lastCode = 0;
+  bool known = false;
   eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
     if (!computed) return;
-    const auto it = codeOf.find(six(c, p));
-    code[c] = it == codeOf.end() ? std::uint8_t(unclassedWeights) : it->second;
+    const Six w = six(c, p);
+    if (!known || !Bits()(w, last)) {
+      const auto it = codeOf.find(w);
+      last = w, known = true;
+      lastCode = it == codeOf.end() ? std::uint8_t(unclassedWeights) : it->second;
+    }
+    code[c] = lastCode;
     set[c] = true;
   });
   // The other positions of each row, from the left and then from the right.

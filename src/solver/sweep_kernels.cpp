@@ -76,8 +76,8 @@ struct BalancedTerms {
   static PH_INLINE void weights(const Shared& s, std::ptrdiff_t c, std::ptrdiff_t p, typename V::d (&w)[6]) {
     typename V::word code;
     if (__builtin_expect(V::agree(s.wcode + c, code), 1) && (code & 0xff) != unclassedWeights) {
-      const double* row = s.wrows + 8 * (code & 0xff);
-      for (int f = 0; f < 6; ++f) w[f] = V::splatAt(row + f);
+      const double* row = s.wrows + 6 * lanes * (code & 0xff);
+      for (int f = 0; f < 6; ++f) w[f] = V::loadd(row + lanes * f);
       return;
     }
     w[0] = V::loadd(s.wI + p - 1), w[1] = V::loadd(s.wI + c);
@@ -118,7 +118,6 @@ struct One {
   using d = double;
   using word = std::uint8_t;
   static PH_INLINE bool agree(const std::uint8_t* m, word& w) { return w = *m, true; }
-  static PH_INLINE double splatAt(const double* p) { return *p; }
   static PH_INLINE double widenAt(const float* p) { return *p; }
   static PH_INLINE double loadd(const double* p) { return *p; }
   static PH_INLINE double denomAt(const double* rows, const std::uint8_t* m) { return rows[lanes * *m]; }

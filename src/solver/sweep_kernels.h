@@ -38,7 +38,7 @@ struct Shared {
   // old level, and per cell, sheared, the weights of its +i, +j and +k
   // faces and 1 / its denominator; oldLapl, denom and mat are not read.
   // Where a cell's code is not unclassedWeights, its six weights (-i, +i,
-  // -j, +j, -k, +k) are also row `code` of wrows (eight doubles a row): L
+  // -j, +j, -k, +k) are also row `code` of wrows, each eight times over: L
   // cells of one code take them from there.
   bool balanced;
   const double *wI, *wJ, *wK, *recip;

@@ -168,22 +168,6 @@ struct Width {
     if (__builtin_expect(agree(m, w), 1)) return loadd(rows + lanes * (w & 0xff));
     return gatherLanes(rows, m, std::make_integer_sequence<int, L>{});
   }
-  // *p in every lane: one broadcast from memory (GCC (12) builds a run of
-  // such splats from lane inserts and shuffles).
-  static PH_INLINE d splatAt(const double* p) {
-#if defined(__GNUC__) && !defined(__clang__)
-    if constexpr (Isa != isaGeneric) {
-      d r;
-      asm("vbroadcastsd %1, %0" : "=v"(r) : "m"(*p));
-      return r;
-    }
-#endif
-    return splatOf(*p, std::make_integer_sequence<int, L>{});
-  }
-  template <int... l>
-  static PH_INLINE d splatOf(double x, std::integer_sequence<int, l...>) {
-    return d{((void)l, x)...};
-  }
   template <int... l>
   static PH_INLINE d gatherLanes(const double* rows, const std::uint8_t* m, std::integer_sequence<int, l...>) {
     return d{rows[lanes * m[l]]...};

@@ -40,6 +40,7 @@ struct Scene {
   // these faces: mirrors (N) take the weights of the faces opposite.
   bool balanced = false;
   FaceCodes bound{'D', 'D', 'D', 'D', 'D', 'D'};
+  int strewn = 0;  // materials strewn at random over the cells, each of its own k and film
 };
 
 // Everything one step hands to the sweep, built from a scene: a concrete
@@ -53,7 +54,7 @@ struct Inputs {
   RealField hnew = RealField(cellCount, 0.0f);
   RealField heat = RealField(cellCount, 0.0f);
   std::vector<int> secmask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
-  MatTable film{0, 0, 8.5f, 12.0f};
+  MatTable film{};
   Conductances g;
   StepInputs in;
 
@@ -67,6 +68,7 @@ struct Inputs {
     A = {0, 2.28e6f, 1.615e6f, 1206.0f};
     sig = {0, 2.6f, 1.5f, 0.5f};
     prod = {0, 1.0f, 0.0f, 0.125f};
+    film = {0, 0, 8.5f, 12.0f};
     std::fill(imat.begin(), imat.begin() + layers(s.nz), 0);
     std::fill(hold.begin(), hold.begin() + layers(s.nz), 0.0f);
     std::fill(hnew.begin(), hnew.begin() + layers(s.nz), 0.0f);
@@ -97,6 +99,8 @@ struct Inputs {
     in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, {s.NewRT}, &secmask,
           double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
     if (s.ownHeat) in.heat.cells = &heat;
+    for (int m = 1; m <= s.strewn; ++m) A[m] = 2.0e6f, sig[m] = 0.25f * float(m), film[m] = float(m % 3);
+    if (s.strewn) test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) { imat[cell(i, j, k)] = 1 + int(rng() % unsigned(s.strewn)); });
     if (s.balanced) {
       formConductances({s.nx, s.ny, s.nz, &imat, &sig, &film, s.dx, s.dy, s.dz, s.bound, &secmask}, g);
       in.conductances = &g;
@@ -212,6 +216,10 @@ TEST(SweepIdentity, BalancedConduction) {
     }
   Inputs in(Scene{.nx = 11, .ny = 10, .nz = 9, .alpha = 0.5f, .dtstep = 900.0f, .balanced = true});
   expectSameSweeps(in, 2, "balanced tscale -1", -1.0e10f, -1.125f);
+  // Forty materials strewn at random: far more than 255 sets of six weights.
+  expectSameSweeps({.nx = 37, .ny = 30, .nz = 12, .alpha = 0.7f, .dtstep = 900.0f, .mask = Mask::holes,
+                    .balanced = true, .strewn = 40},
+                   3);
 }
 
 TEST(SweepIdentity, HeatOfEachCell) {
