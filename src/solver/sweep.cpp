@@ -5,14 +5,15 @@
 #include <cmath>
 #include <limits>
 
+#include "solver/conductance.h"
 #include "solver/sweep_kernels.h"
+#include "solver/weight_codes.h"
 
 namespace ph {
 
 namespace {
 
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
-
 }  // namespace
 
 std::vector<Sweeper::Isa> Sweeper::supportedIsas() {
@@ -64,9 +65,9 @@ void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::func
 }
 
 int Sweeper::divisionsPerUpdate(float tscale) const {
-  int n = 4;
+  int n = in_.conductances ? 0 : 4;
   for (double d2 : {in_.dx2, in_.dy2, in_.dz2})
-    if (exactReciprocal(d2) != 0.0) --n;
+    if (!in_.conductances && exactReciprocal(d2) != 0.0) --n;
   if (!(tscale > 0.0f && tscale <= std::numeric_limits<float>::max())) ++n;
   return n;
 }
@@ -81,10 +82,22 @@ void Sweeper::prepare(const StepInputs& in) {
   const std::ptrdiff_t layerSize = layout_.layerSize;
   const std::size_t size = layout_.size();
   if (work_.size() < size) work_.resize(size, 0.0f);
+  const bool balanced = in.conductances != nullptr;
   if (mat_.size() < size) {
     mat_.resize(size, 0);
     oldTerm_.resize(size, 0.0);
-    oldLapl_.resize(size, 0.0);
+  }
+  if (!balanced && oldLapl_.size() < size) oldLapl_.resize(size, 0.0);
+  if (balanced && recip_.size() < size) recip_.resize(size, 0.0);
+  const Conductances* g = in.conductances;
+  if (balanced && (g->stamp != weightsStamp_ || weightsShape_[0] != nx || weightsShape_[1] != ny ||
+                   weightsShape_[2] != nz)) {
+    shearDoubles(layout_, g->plusI.data(), wI_);
+    shearDoubles(layout_, g->plusJ.data(), wJ_);
+    shearDoubles(layout_, g->plusK.data(), wK_);
+    weightsStamp_ = g->stamp;
+    weightsShape_[0] = nx, weightsShape_[1] = ny, weightsShape_[2] = nz;
+    codedActive_.clear();
   }
   schedule_.shape(nx, ny, layout_.diagRow);
   active_.assign(std::size_t(layerSize), 0);
@@ -93,6 +106,10 @@ void Sweeper::prepare(const StepInputs& in) {
     for (int i = 2; i <= nx - 1; ++i)
       if (mask[column(i, j)]) active_[layout_.diagRow[i + j - 2] + i] = -1;
   schedule_.mark(active_.data());
+  if (balanced && codedActive_ != active_) {
+    codeWeights(layout_, active_.data(), wI_.data(), wJ_.data(), wK_.data(), wcode_, wrows_);
+    codedActive_ = active_;
+  }
 
   // Per material: the denominator, and the operands of the old-level term.
   const double S = formula::inverseSquares(in.dx2, in.dy2, in.dz2);
@@ -122,6 +139,10 @@ void Sweeper::prepare(const StepInputs& in) {
   p.active = active_.data();
   p.oldTerm = oldTerm_.data();
   p.oldLapl = oldLapl_.data();
+  p.balanced = balanced;
+  p.wI = wI_.data(), p.wJ = wJ_.data(), p.wK = wK_.data();
+  p.recip = recip_.data();
+  p.alpha = alpha;
   p.A = Ad, p.sig = sigd, p.Q = Qd;
   p.layerSize = layerSize;
   p.nx = nx, p.ny = ny;
@@ -202,6 +223,11 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   s.powersOfTwo = (s.rx2 != 0.0 ? 1u : 0u) | (s.ry2 != 0.0 ? 2u : 0u) | (s.rz2 != 0.0 ? 4u : 0u);
   s.tscale = tscale;
   s.divideEach = !(tscale > 0.0f && tscale <= std::numeric_limits<float>::max());
+  s.balanced = in_.conductances != nullptr;
+  s.wI = wI_.data(), s.wJ = wJ_.data(), s.wK = wK_.data();
+  s.recip = recip_.data();
+  s.wcode = wcode_.data();
+  s.wrows = wrows_.data();
 
   // The middle column(s) of a layer: one when nx is odd, two when even.
   const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;

@@ -44,6 +44,18 @@
 // The kernels are built for AVX-512, for AVX2 and for any x86-64, each in its
 // vector width; the best that the processor offers is used.
 //
+// Balanced conduction (a step that hands the sweeps its conductances,
+// conductance.h) goes the same way: the same layout, schedule, passes,
+// middle columns and threads; only the terms of an update are the balanced
+// formula's (balanced_formula.h). prepare() forms each cell's balanced old
+// level and the reciprocal of its denominator. An update takes its six face
+// weights from a small table where the cells of a run share one set of six
+// (each computed cell carries the code of its set; the 255 commonest sets
+// have one), and from the cells' own weights elsewhere; both are taken into
+// the sweep's layout once for each forming of the conductances. There are
+// no divisions in a balanced update, and a run reads no more per cell than a
+// legacy one, except at the faces between materials.
+//
 // Where each part lives: the kernels in sweep_kernels, the sheared layout and
 // its copies in sheared_layout, the schedule of runs in sweep_schedule, the
 // second thread and the choice of the thread count in sweep_team.
@@ -149,6 +161,17 @@ class Sweeper {
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
   std::vector<float> work_;          // the field during the sweeps, sheared
+  // Balanced conduction: the weights, sheared, as of the forming stamped
+  // weightsStamp_ and the layout then; 1 / the denominator of each cell.
+  std::vector<double> wI_, wJ_, wK_;
+  std::uint64_t weightsStamp_ = 0;
+  int weightsShape_[3] = {0, 0, 0};
+  std::vector<double> recip_;
+  // The weights' codes (sheared) and table, and the computed cells they
+  // were made for.
+  std::vector<std::uint8_t> wcode_;
+  std::vector<double> wrows_;
+  std::vector<int> codedActive_;
 };
 
 }  // namespace ph
