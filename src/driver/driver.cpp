@@ -61,9 +61,10 @@ static std::string workingDirectory() {
 static bool earlierFlag(const std::string& name) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(name, ec))) return false;
-  char text[16] = {};
-  std::ifstream(name, std::ios::binary).read(text, sizeof text);
-  return std::string(text) == " Finished\n";
+  std::ifstream in(name, std::ios::binary);
+  char text[16];
+  in.read(text, sizeof text);
+  return std::string(text, std::size_t(in.gcount())) == " Finished\n";
 }
 
 // A project name cut to its field would run whatever file has the cut name;
