@@ -1,7 +1,10 @@
 #include "driver/driver.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -9,6 +12,7 @@
 #include "input/keyword.h"
 #include "input/reader.h"
 #include "driver/forward.h"
+#include "record/interrupt.h"
 #include "results/concrete.h"
 #include "results/result_files.h"
 
@@ -53,9 +57,21 @@ static std::string workingDirectory() {
   return ec ? std::string(".") : dir.string();
 }
 
+// Whether the file is a flag of an earlier run: a plain file holding Finished.
+static bool earlierFlag(const std::string& name) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(name, ec))) return false;
+  std::ifstream in(name, std::ios::binary);
+  char text[16];
+  in.read(text, sizeof text);
+  return std::string(text, std::size_t(in.gcount())) == " Finished\n";
+}
+
 // A project name cut to its field would run whatever file has the cut name;
 // the log and flag names keep their cut, which callers may look for, and the
-// terminal says which names are used.
+// terminal says which names are used. The flag is deleted when the run
+// starts, so a cut flag name may not take a file the user never named, unless
+// it is the flag of an earlier run.
 static void checkNameLengths(Run& run, const std::vector<std::string>& args, const std::string& logname,
                              const std::string& flagname) {
   auto given = [&](std::size_t n) {
@@ -71,9 +87,14 @@ static void checkNameLengths(Run& run, const std::vector<std::string>& args, con
   if (given(1).first.size() > 8)
     run.free(kTerminal, {"the log file is " + rtrimmed(logname) + " (the name " + given(1).first +
                          " is cut to 8 characters)"});
-  if (given(2).first.size() > 12)
-    run.free(kTerminal, {"the flag file is " + rtrimmed(flagname) + " (the name " + given(2).first +
-                         " is cut to 12 characters)"});
+  if (given(2).first.size() > 12) {
+    const std::string cut = rtrimmed(flagname);
+    run.free(kTerminal, {"the flag file is " + cut + " (the name " + given(2).first + " is cut to 12 characters)"});
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(cut, ec)) && !earlierFlag(cut))
+      run.reject("Problem: the flag file name " + given(2).first + " is cut to " + cut + ", and " + cut +
+                 " is a file that is not the flag of an earlier run; give a flag name of at most 12 characters");
+  }
 }
 
 // One run at a time in a directory: two would write the same result files.
@@ -102,14 +123,40 @@ static void removeEarlierFile(const std::string& name, const std::string& role) 
                                        "); the run does not go on with it in place");
 }
 
+// The final field is written as a plain file in the run's folder: output=
+// may not leave the working directory (an absolute path, "..", a link on the
+// way) nor take the place of anything but a plain file (or a folder, which
+// the reader refuses).
+static void refuseOutputPlace(Run& run, const std::string& outFile) {
+  namespace fs = std::filesystem;
+  const fs::path path(outFile);
+  auto refuse = [&](const std::string& why) {
+    run.reject("Problem: output= '" + outFile + "' " + why +
+               "; the final field is written only as a plain file in the working directory");
+  };
+  if (path.is_absolute()) refuse("is an absolute path");
+  for (const fs::path& part : path)
+    if (part == "..") refuse("goes up through ..");
+  fs::path walked;
+  for (const fs::path& part : path) {
+    walked /= part;
+    struct stat st {};
+    if (lstat(walked.c_str(), &st) != 0) return;
+    if (S_ISLNK(st.st_mode))
+      refuse(walked == path ? "is a symbolic link" : "leads through the symbolic link '" + walked.string() + "'");
+    if (walked == path && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) refuse("is a device, a pipe or a socket");
+  }
+}
+
 // The final field is written over any file of its name: it must not take
 // the place of another file of the run, which would then be lost. Checked on
 // the name looked up before anything is written, and on the name read.
 static void refuseOutputName(Run& run, const std::string& outFile, const std::string& project,
                              const std::string& logFile, const std::string& flagFile, const RunShape& shape) {
+  if (!outFile.empty()) refuseOutputPlace(run, outFile);
   std::vector<std::pair<std::string, std::string>> others{{logFile, "the log"}, {flagFile, "the flag file"}};
   for (const ResultFile& f : resultFiles())
-    if (f.name && writes(f, shape)) others.emplace_back(f.name, f.name);
+    if (f.name && (writes(f, shape) || f.when == Written::byTools)) others.emplace_back(f.name, f.name);
   others.insert(others.end(),
                 {{project, "the project file"}, {"series.pr", "series.pr"}, {kLockName, "the lock file"}});
   for (const auto& [name, role] : others)
@@ -136,6 +183,9 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   refuseOutputName(run, peekOutputName(rtrimmed(state->infile)), rtrimmed(state->infile),
                    rtrimmed(logname), rtrimmed(flagname), RunShape{});
   lockDirectory(run);
+  // Nothing the tools made of an earlier run may stand beside this one's
+  // results, whether it finishes or not.
+  const std::vector<std::string> toolFiles = removeToolFiles(rtrimmed(state->infile));
 
   // A flag left by an earlier run goes first, so a run that fails leaves none.
   const std::string flagFile = rtrimmed(flagname);
@@ -144,6 +194,9 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   const std::string logFile = rtrimmed(logname);
   if (auto unit = run.files.unitOf(logFile)) run.files.close(*unit);
   run.files.openWrite(kLog, logFile);
+  reportInterruptTo(run.files.descriptor(kLog));
+  setInterruptLine(" run interrupted before its first step by signal ", "; no step was computed");
+  for (const std::string& name : toolFiles) run.free(kLog, {"removed " + name + " of an earlier run: a tool wrote it"});
 
   const bool haveSeries = FileTable::exists("series.pr");
   if (options.startupSleepMs > 0)
@@ -176,7 +229,7 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, shape);
   checkBeforeStepping(run, *state, points);
   for (const ResultFile& f : resultFiles()) {
-    if (writes(f, shape) || !FileTable::exists(f.name)) continue;
+    if (f.when == Written::byTools || writes(f, shape) || !FileTable::exists(f.name)) continue;
     removeEarlierFile(f.name, f.name);
     run.free(kLog, {"removed " + std::string(f.name) + " of an earlier run: " + notWrittenWhy(f, shape)});
   }
@@ -230,8 +283,9 @@ static std::string wrapped(const std::string& text, std::size_t width) {
 static std::string usage() {
   std::string files = "the log";
   for (const ResultFile& f : resultFiles())
-    files += std::string(", ") + (f.name ? f.name : f.role) + " (" +
-             (f.name ? f.role : "output= of the project file") + ", " + f.units + ")";
+    if (f.when != Written::byTools)
+      files += std::string(", ") + (f.name ? f.name : f.role) + " (" +
+               (f.name ? f.role : "output= of the project file") + ", " + f.units + ")";
   return "Usage: pourheat <project file> <log file> <flag file>\n"
          "       pourheat --help | --version\n"
          "\n"
@@ -248,7 +302,9 @@ static std::string usage() {
          "\n"
          "Exit status: 0 finished; 1 stopped on a problem in the input or the command\n"
          "line, or a pause that was not resumed; 2 a file could not be read or\n"
-         "written. Only the flag file tells a finished run from a failed one.\n";
+         "written. Only the flag file tells a finished run from a failed one.\n"
+         "A value that cannot be read as a number (nx=4x) ends with 2, as a file that\n"
+         "cannot be read does.\n";
 }
 
 int runProgram(Run& run, const std::vector<std::string>& args, const RunOptions& options) {

@@ -51,20 +51,6 @@ float tmodel(float te, float P1, float P2, float P3, float /*E*/, float /*tconc*
 // abtau takes the degree of hydration at an age that its Arrhenius factor
 // does not advance, so hot concrete would go on releasing heat for ever. No
 // step may take the heat released past what the cement holds, P1 x qtot.
-static void capRelease(Run& run, Workspc& workspc, float time, float qtot, float P1, float dtstep,
-                       float& NewRT) {
-  const double cap = double(P1) * double(qtot);
-  double& H = workspc.h;
-  if (H + double(NewRT) * double(dtstep) > cap && dtstep > 0.0f) {
-    NewRT = static_cast<float>(std::max(0.0, (cap - H) / double(dtstep)));
-    if (!workspc.capped) {
-      workspc.capped = true;
-      run.free(kLog, {"heat release capped at P1 x qtot=", P1 * qtot, " at t=", time / 3600.0f});
-    }
-  }
-  H = H + double(NewRT) * double(dtstep);
-}
-
 void modsource(Run& run, Workspc& workspc, float time, float qtot, float tconc, const float (&P)[3],
                float dtstep, float& qused, int modflag, float& OldRT, float& NewRT) {
   float& W = workspc.w;
@@ -76,7 +62,9 @@ void modsource(Run& run, Workspc& workspc, float time, float qtot, float tconc, 
   const float rate = modflag != 0 ? abtau(te, P[0], P[1], P[2], 35000.0f, tconc, qused)
                                   : tmodel(te, P[0], P[1], P[2], 35000.0f, tconc, qused);
   NewRT = rate * qtot / 3600.0f;
-  if (modflag != 0) capRelease(run, workspc, time, qtot, P[0], dtstep, NewRT);
+  if (modflag != 0)
+    capRelease(run, workspc.release, double(P[0]) * double(qtot), "heat release capped at P1 x qtot=", P[0] * qtot,
+               time, dtstep, NewRT);
   run.free(kTerminal, {"Time, OldRT, NewRT =", time / 3600.0f, OldRT, NewRT, qused});
   // A step that ends at time zero has no length to weigh the mean with.
   const float span = time + dtstep;

@@ -4,6 +4,7 @@
 
 #include "model/model_state.h"
 #include "model/run.h"
+#include "hydration/source.h"
 
 namespace ph {
 
@@ -13,8 +14,7 @@ namespace ph {
 // W = 0 and nothing released.
 struct Workspc {
   float w = 0.0f;
-  double h = 0.0;       // heat released so far (abtau), in double
-  bool capped = false;  // the release has met its cap once (logged once)
+  Release release;  // abtau's, held to P1 x qtot
 };
 
 float eqvtime(float th, float T);

@@ -66,10 +66,17 @@ class RateTableHeat final : public HeatSource {
   StepHeat heat(Run& run, const ModelState& s, StepClock& clock, const ConcreteSums&) override {
     qused_ = qused_ + NewRT * clock.dtstep;
     rtsource(run, s.nrate, irt, s.rtab, s.qtot, clock.dtstep, clock.time, OldRT, NewRT);
+    // The table is scaled with centred weights but followed as steps, and
+    // its last rate holds for ever: no step may take the heat released past
+    // what the cement holds, qtot.
+    if (s.qtot > 0.0f)
+      capRelease(run, release, double(s.qtot), "heat release capped at qtot=", s.qtot, clock.time, clock.dtstep,
+                 NewRT);
     return {NewRT};
   }
 
  private:
+  Release release;
   int irt = 1;
   float OldRT = 1.0f, NewRT = 0.0f;
 };

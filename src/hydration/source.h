@@ -36,6 +36,19 @@ class HeatSource {
   float qused_ = 0.0f;
 };
 
+// The heat released so far per unit volume, in double, and whether it has
+// met its cap (which the log says once).
+struct Release {
+  double h = 0.0;
+  bool capped = false;
+};
+
+// No step may take the heat released past `cap`: where H + NewRT x dtstep
+// would pass it, NewRT becomes max(0, (cap - H) / dtstep), and the first time
+// the log gets `label`, `shown` and the time; then H grows by NewRT x dtstep.
+void capRelease(Run& run, Release& release, double cap, const char* label, float shown, float time,
+                float dtstep, float& NewRT);
+
 // The sources, one for each way a project gives its heat.
 std::unique_ptr<HeatSource> rateTableHeat();
 std::unique_ptr<HeatSource> curveHeat(const float (&P)[3], int modflag);

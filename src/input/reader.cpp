@@ -258,7 +258,7 @@ void reader(Run& run, ModelState& s) {
     s.nrate = 0;
   } else {
     // The tracking appends a row, and needs two rows to start from.
-    if (s.nrate == 1 || s.nrate < 0 || s.nrate > sercap - 1)
+    if (s.nrate < 2 || s.nrate > sercap - 1)
       run.reject("Problem: points= " + std::to_string(s.nrate) +
                  " in the hydration block; a rate table holds 2 to " + std::to_string(sercap - 1) +
                  " rows");

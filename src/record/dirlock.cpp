@@ -13,19 +13,30 @@
 
 namespace ph {
 
+LockName lockName(int fd, const std::string& path) {
+  struct stat held {}, named {};
+  if (fstat(fd, &held) != 0 || lstat(path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+      held.st_ino != named.st_ino)
+    return LockName::Replaced;
+  return named.st_nlink > 1 ? LockName::Shared : LockName::Ours;
+}
+
 // A run removes the lock file while it still holds the lock. A run that
 // opened the file just before that may then lock a file that has no name any
 // more: it checks that the name still leads to the file it locked, and
-// otherwise starts again.
+// otherwise starts again. A lock file that a copy of the folder shares (cp
+// -al) would tie the two folders' runs together: it gives up the shared file
+// for one of its own. It never follows a link, which could create the lock
+// file outside the folder.
 DirLock::Outcome DirLock::take(std::string& why) {
   release();
   std::error_code ec;
   const std::filesystem::path dir = std::filesystem::current_path(ec);
   path_ = ec ? std::string(kLockName) : (dir / kLockName).string();
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (fd < 0) {
-      why = std::strerror(errno);
+      why = errno == ELOOP ? std::string(kLockName) + " is a symbolic link; remove it" : std::strerror(errno);
       return Outcome::Failed;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -35,13 +46,13 @@ DirLock::Outcome DirLock::take(std::string& why) {
       why = std::strerror(e);
       return Outcome::Failed;
     }
-    struct stat held {}, named {};
-    if (fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-        held.st_ino == named.st_ino) {
+    const LockName name = lockName(fd, path_);
+    if (name == LockName::Ours) {
       fd_ = fd;
       removeOnInterrupt(path_);
       return Outcome::Taken;
     }
+    if (name == LockName::Shared) unlink(path_.c_str());
     close(fd);
   }
   why = "the lock file keeps changing";

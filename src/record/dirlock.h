@@ -9,6 +9,14 @@ namespace ph {
 
 inline constexpr const char* kLockName = ".pourheat.lock";
 
+// What the name of a lock file leads to, against the file locked on `fd`.
+enum class LockName {
+  Ours,      // that file, under this name only
+  Replaced,  // another file, or none: the file locked lost its name meanwhile
+  Shared,    // that file, but another folder holds a hard link to it too
+};
+LockName lockName(int fd, const std::string& path);
+
 class DirLock {
  public:
   enum class Outcome { Taken, Busy, Failed };

@@ -1,5 +1,8 @@
 #include "record/files.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -10,6 +13,9 @@
 namespace ph {
 
 namespace fs = std::filesystem;
+
+// Lines a unit keeps before it hands them to the system by itself.
+constexpr std::size_t kPendingBytes = 1u << 20;
 
 FileTable::FileTable(std::FILE* terminal) : terminal_(terminal) {}
 
@@ -86,6 +92,16 @@ void FileTable::openRead(int unit, const std::string& name) {
   units_[unit] = std::move(u);
 }
 
+int createFresh(const std::string& name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    if (unlink(name.c_str()) != 0 && errno != ENOENT) return -1;
+    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    // Another process may have put a file there between the two calls.
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 void FileTable::openWrite(int unit, const std::string& name, bool atomic) {
   close(unit);
   Unit& u = units_[unit];
@@ -94,10 +110,10 @@ void FileTable::openWrite(int unit, const std::string& name, bool atomic) {
   u.writeName = atomic ? name + ".partial" : name;
   std::error_code ec;
   if (name.empty()) fail(unit, "cannot create a file with a blank name");
-  if (fs::is_directory(name, ec)) fail(unit, "cannot write a file over a folder");
+  if (fs::is_directory(fs::symlink_status(name, ec))) fail(unit, "cannot write a file over a folder");
   if (atomic) removeOnInterrupt(u.writeName);
-  u.out = std::fopen(u.writeName.c_str(), "w");
-  if (!u.out) {
+  u.out = createFile(u.writeName);
+  if (u.out < 0) {
     const std::string why = systemError();
     if (atomic) keepOnInterrupt(u.writeName);
     fail(unit, "cannot create the file (" + why + ")");
@@ -111,11 +127,30 @@ void FileTable::openScratch(int unit) {
   units_[unit] = std::move(u);
 }
 
+// Hands the unit's pending lines to the system; a failure marks the unit.
+void FileTable::drain(Unit& u) {
+  const char* p = u.pending.data();
+  std::size_t left = u.pending.size();
+  while (left > 0 && !u.bad) {
+    const ssize_t n = ::write(u.out, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      u.bad = true;
+      break;
+    }
+    p += n;
+    left -= std::size_t(n);
+  }
+  u.pending.clear();
+}
+
 void FileTable::closeUnit(Unit& u, int unit, bool report) {
-  if (!u.out) return;
-  bool bad = std::ferror(u.out) != 0;
-  bad = (std::fclose(u.out) != 0) || bad;
-  u.out = nullptr;
+  if (u.out < 0) return;
+  drain(u);
+  stopReportingTo(u.out);
+  bool bad = u.bad;
+  bad = (::close(u.out) != 0) || bad;
+  u.out = -1;
   if (u.atomic) {
     std::error_code ec;
     if (!bad && report) {
@@ -152,9 +187,11 @@ void FileTable::close(int unit) {
 void FileTable::abandonAll() noexcept {
   // Plain files keep what was written; atomic ones never appear.
   for (auto& [unit, u] : units_) {
-    if (!u.out) continue;
-    std::fclose(u.out);
-    u.out = nullptr;
+    if (u.out < 0) continue;
+    if (!u.atomic) drain(u);
+    stopReportingTo(u.out);
+    ::close(u.out);
+    u.out = -1;
     std::error_code ec;
     if (u.atomic) {
       fs::remove(u.writeName, ec);
@@ -162,6 +199,22 @@ void FileTable::abandonAll() noexcept {
     }
   }
   units_.clear();
+}
+
+void FileTable::flush(int unit) {
+  if (unit == 6) {
+    std::fflush(terminal_);
+    return;
+  }
+  auto it = units_.find(unit);
+  if (it == units_.end() || it->second.out < 0) return;
+  drain(it->second);
+  if (it->second.bad) fail(unit, "write error");
+}
+
+int FileTable::descriptor(int unit) const {
+  auto it = units_.find(unit);
+  return it == units_.end() ? -1 : it->second.out;
 }
 
 bool FileTable::isOpen(int unit) const { return unit == 6 || units_.count(unit) != 0; }
@@ -206,13 +259,13 @@ std::size_t FileTable::position(int unit) const { return get(unit).pos; }
 
 void FileTable::rewind(int unit) {
   Unit& u = get(unit);
-  if (u.out) fail(unit, "cannot rewind a file being written");
+  if (u.out >= 0) fail(unit, "cannot rewind a file being written");
   u.pos = 0;
 }
 
 void FileTable::backspace(int unit) {
   Unit& u = get(unit);
-  if (u.out) fail(unit, "cannot backspace a file being written");
+  if (u.out >= 0) fail(unit, "cannot backspace a file being written");
   if (u.pos > 0) --u.pos;
 }
 
@@ -225,7 +278,7 @@ void FileTable::writeLines(int unit, const std::vector<std::string>& lines) {
     return;
   }
   Unit& u = get(unit);
-  if (u.scratch || !u.out) {
+  if (u.scratch || u.out < 0) {
     if (!u.scratch) fail(unit, "cannot write a file opened for reading");
     // A sequential file ends where it is written.
     u.lines.resize(u.pos);
@@ -234,21 +287,26 @@ void FileTable::writeLines(int unit, const std::vector<std::string>& lines) {
     return;
   }
   for (const auto& l : lines) {
-    if (std::fwrite(l.data(), 1, l.size(), u.out) != l.size() || std::fputc('\n', u.out) == EOF)
-      fail(unit, "write error (" + systemError() + ")");
+    u.pending += l;
+    u.pending += '\n';
+  }
+  // Handed on in whole lines: a file on disk never ends inside a line.
+  if (u.pending.size() >= kPendingBytes) {
+    drain(u);
+    if (u.bad) fail(unit, "write error");
   }
 }
 
 std::optional<std::string> FileTable::readLine(int unit) {
   Unit& u = get(unit);
-  if (u.out) fail(unit, "cannot read a file being written");
+  if (u.out >= 0) fail(unit, "cannot read a file being written");
   if (u.pos >= u.lines.size()) return std::nullopt;
   return u.lines[u.pos++];
 }
 
 ReadResult FileTable::readFree(int unit, std::span<const ReadTarget> targets) {
   Unit& u = get(unit);
-  if (u.out) fail(unit, "cannot read a file being written");
+  if (u.out >= 0) fail(unit, "cannot read a file being written");
   return ph::readFree(u.lines, u.pos, targets);
 }
 

@@ -1,12 +1,14 @@
 // File numbers bound to open sequential text files of lines.
-// A file is read (its lines are loaded when first read) or written (lines go
-// straight to disk); a scratch file lives in memory and disappears when
-// closed; file number 6 is the terminal. Failures of the file layer throw
-// FileFailure, whose report names the failure, the number and the file.
+// A file is read (its lines are loaded when first read) or written (lines are
+// kept until the unit is flushed or closed, and reach the disk as whole
+// lines); a scratch file lives in memory and disappears when closed; file
+// number 6 is the terminal. Failures of the file layer throw FileFailure,
+// whose report names the failure, the number and the file.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <optional>
 #include <span>
@@ -26,6 +28,13 @@ struct FileFailure : std::runtime_error {
 
 inline constexpr std::uintmax_t kMaxReadBytes = 64u << 20;
 
+// A file to be written is a new file of this run: whatever stands under its
+// name (a file of an earlier run, a hard link that another folder shares, a
+// symbolic link) is removed, and the file is created without following a
+// link, so no other file changes through the name. Returns the descriptor,
+// or -1 with errno set.
+int createFresh(const std::string& name);
+
 class FileTable {
  public:
   explicit FileTable(std::FILE* terminal);
@@ -37,10 +46,16 @@ class FileTable {
   // lines are loaded at once. Only a regular file of at most kMaxReadBytes is
   // read: a pipe or a device could block or grow without end.
   void openRead(int unit, const std::string& name);
-  // Creates the file, or empties it, for writing. With atomic, lines go to a
-  // side file that takes the name only when the unit closes without error,
-  // so no reader ever sees a partial file under the final name.
+  // Creates the file afresh (createFile) for writing. With atomic, lines go
+  // to a side file, itself created afresh, that takes the name only when the
+  // unit closes without error, so no reader ever sees a partial file under
+  // the final name.
   void openWrite(int unit, const std::string& name, bool atomic = false);
+  // Hands the lines written so far to the system; a write error is a
+  // failure. The terminal (6) is flushed too; a unit not written does nothing.
+  void flush(int unit);
+  // The descriptor of a unit being written, or -1.
+  int descriptor(int unit) const;
   void openScratch(int unit);
   // Closes the unit; a write error met on it is a failure. Closing a unit that
   // is not open does nothing.
@@ -74,6 +89,10 @@ class FileTable {
   // A file-layer failure on a unit: throws FileFailure.
   [[noreturn]] void fail(int unit, const std::string& what) const;
 
+  // How a file to be written comes to be: createFresh, unless a test puts a
+  // disk that is full in its place.
+  std::function<int(const std::string&)> createFile = createFresh;
+
  private:
   struct Unit {
     std::string name;
@@ -81,11 +100,14 @@ class FileTable {
     bool atomic = false;
     std::vector<std::string> lines;  // read side, or a scratch file
     std::size_t pos = 0;
-    std::FILE* out = nullptr;        // write side
+    int out = -1;                    // write side: the descriptor
+    std::string pending;             // lines written, not yet handed to the system
+    bool bad = false;                // a write failed
     std::string writeName;           // the side file of an atomic unit
   };
   Unit& get(int unit);
   const Unit& get(int unit) const;
+  static void drain(Unit& u);
   void closeUnit(Unit& u, int unit, bool report);
 
   std::FILE* terminal_;

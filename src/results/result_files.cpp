@@ -1,5 +1,13 @@
 #include "results/result_files.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+
+#include "record/interrupt.h"
 #include "results/results.h"
 
 namespace ph {
@@ -12,6 +20,8 @@ const ResultFile kFiles[] = {
     {"concrete.csv", kConcrete, "the concrete's highest, lowest and mean temperature per step", "deg C",
      Written::eachStep, writeConcreteHeader},
     {nullptr, kOutput, "the final field", "deg C", Written::atEnd, nullptr},
+    {".pourheat-artefacts", 0, "the files the tools wrote for a run, one name a line", "", Written::byTools,
+     nullptr},
 };
 
 }  // namespace
@@ -19,7 +29,8 @@ const ResultFile kFiles[] = {
 std::span<const ResultFile> resultFiles() { return kFiles; }
 
 bool writes(const ResultFile& file, const RunShape& shape) {
-  return file.when != Written::eachStepWithMonitors || shape.monitors;
+  return file.when == Written::eachStep || file.when == Written::atEnd ||
+         (file.when == Written::eachStepWithMonitors && shape.monitors);
 }
 
 std::string notWrittenWhy(const ResultFile& file, const RunShape& shape) {
@@ -28,6 +39,37 @@ std::string notWrittenWhy(const ResultFile& file, const RunShape& shape) {
 
 std::string fileName(const ResultFile& file, const std::string& outFile) {
   return file.name ? file.name : outFile;
+}
+
+std::vector<std::string> removeToolFiles(const std::string& project) {
+  std::vector<std::string> removed;
+  for (const ResultFile& f : kFiles) {
+    if (f.when != Written::byTools) continue;
+    struct stat list {};
+    if (lstat(f.name, &list) != 0 || !(S_ISREG(list.st_mode) || S_ISLNK(list.st_mode))) continue;
+    std::vector<std::string> names;
+    if (S_ISREG(list.st_mode) && std::uintmax_t(list.st_size) <= kMaxReadBytes) {
+      std::ifstream in(f.name, std::ios::binary);
+      for (std::string line; std::getline(in, line);) {
+        if (line.ends_with('\r')) line.pop_back();
+        names.push_back(line);
+      }
+    }
+    names.push_back(f.name);  // the list goes last
+    for (const std::string& name : names) {
+      if (name.empty() || name == "." || name == ".." || name.find_first_of(std::string("/\0", 2)) != std::string::npos ||
+          name == "series.pr" || name == kLockName || FileTable::sameFile(name, project))
+        continue;
+      struct stat st {};
+      if (lstat(name.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) continue;
+      if (unlink(name.c_str()) != 0)
+        throw RunEnd(kExitFileFailure, "pourheat: cannot delete '" + name + "', which " + f.name +
+                                           " lists as written by a tool for an earlier run (" +
+                                           std::strerror(errno) + "); the run does not go on with it in place");
+      removed.push_back(name);
+    }
+  }
+  return removed;
 }
 
 void openStepFiles(Run& run, const RunShape& shape) {
@@ -40,7 +82,7 @@ void openStepFiles(Run& run, const RunShape& shape) {
 
 void closeStepFiles(Run& run) {
   for (const ResultFile& f : kFiles)
-    if (f.when != Written::atEnd) run.files.close(f.unit);
+    if (f.when == Written::eachStep || f.when == Written::eachStepWithMonitors) run.files.close(f.unit);
 }
 
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
@@ -49,6 +91,14 @@ void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoint
   if (pts.ipts > 0) writeCenterLine(run, time, pts, s.hnew);
   // The concrete's own figures: one pass over the field, one line of concrete.csv.
   writeConcreteLine(run, time, concreteFigures(s.nx, s.ny, s.nz, s.imat, s.prod, s.bound, s.hnew), record);
+  // The terminal first: a reader that does not read it may hold it up, and
+  // an interruption must still come through then.
+  run.files.flush(kTerminal);
+  const InterruptsHeld held;
+  run.files.flush(kLog);
+  for (const ResultFile& f : kFiles)
+    if (f.when == Written::eachStep || f.when == Written::eachStepWithMonitors) run.files.flush(f.unit);
+  setInterruptLine(" run interrupted at t= " + numberText(time / 3600.0f) + " h by signal ", "; results up to there");
 }
 
 }  // namespace ph

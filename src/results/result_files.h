@@ -7,6 +7,7 @@
 
 #include <span>
 #include <string>
+#include <vector>
 
 #include "model/model_state.h"
 #include "model/run.h"
@@ -20,6 +21,7 @@ enum class Written {
   eachStep,              // a line per step, from the first step on
   eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
   atEnd,                 // once, when the steps are done
+  byTools,               // never: the tools' list of the files they wrote for a run
 };
 
 struct ResultFile {
@@ -45,13 +47,23 @@ std::string notWrittenWhy(const ResultFile& file, const RunShape& shape);
 // The file's name, the final field's from output=.
 std::string fileName(const ResultFile& file, const std::string& outFile);
 
+// The files the tools wrote for an earlier run, as their list (the byTools
+// row) names them, and the list itself: removed when a run starts, so that
+// no picture or page of an earlier run stands beside this run's results.
+// Only plain files and links directly in the working directory go, and never
+// the project file, series.pr or the lock. Returns the names removed; a file
+// that cannot be removed ends the run (status 2).
+std::vector<std::string> removeToolFiles(const std::string& project);
+
 // Opens the files written step by step, each with its header; closes them.
 void openStepFiles(Run& run, const RunShape& shape);
 void closeStepFiles(Run& run);
 
 // The lines of the step ending at `time` (seconds) in the files written step
 // by step: `st` holds the statistics of the field, `record` the concrete's
-// figures of the run so far, brought up to date.
+// figures of the run so far, brought up to date. Then the step is on disk:
+// these files and the log are flushed, and the line an interruption writes
+// names the step.
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
                     ConcreteRecord& record);
 

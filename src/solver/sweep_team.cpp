@@ -3,6 +3,7 @@
 #include "solver/sweep_team.h"
 
 #include <sched.h>
+#include <signal.h>
 
 namespace ph {
 
@@ -50,7 +51,15 @@ void publish(std::atomic<int>& a, int v) {
   a.notify_all();
 }
 
-SweepTeam::SweepTeam() { worker = std::thread([this] { run(); }); }
+// The worker takes no signals: it starts with them all held back, so a
+// signal that ends the run is handled on the thread that writes the results.
+SweepTeam::SweepTeam() {
+  sigset_t all, was;
+  sigfillset(&all);
+  pthread_sigmask(SIG_SETMASK, &all, &was);
+  worker = std::thread([this] { run(); });
+  pthread_sigmask(SIG_SETMASK, &was, nullptr);
+}
 
 SweepTeam::~SweepTeam() {
   publish(posted, -1);

@@ -5,8 +5,9 @@
 //   cut:T, keep:T   the project up to its first T, without or with it
 //   set:F=>T        the first F of the project replaced by T
 //   project:T       the whole project file; as:N its name (project.prj)
-//   file:N=>T       a file N beside it; dir:N a folder; full:N a link to /dev/full
+//   file:N=>T       a file N beside it; dir:N a folder; full:N a file whose writes fail (a full disk)
 //   args:A B C      the arguments; answer:T the answer to every pause; earlier
+//   crlf            the project's lines end in CR LF
 // Every run also keeps to what any run keeps to: its inputs untouched, the
 // flag exactly after a finished run, no half-written file left, and an
 // output file that is whole or the earlier one.
@@ -39,6 +40,7 @@ void runRow(const std::string& row) {
   std::string base = readFile(kRuns / "base.prj"), project = base;
   std::map<std::string, std::string> files;
   std::string projectName = "project.prj";
+  bool crlf = false;
   RunSetup setup;
   TempDir dir;
   for (const std::string& edit : split(field[2], " && ")) {
@@ -57,20 +59,21 @@ void runRow(const std::string& row) {
     else if (op == "as") projectName = arg;
     else if (op == "file") files[pair[0]] = unescape(pair.at(1));
     else if (op == "dir") fs::create_directory(dir.path() / arg);
-    else if (op == "full") fs::create_symlink("/dev/full", dir.path() / arg);
+    else if (op == "full") setup.full.push_back(arg);
     else if (op == "args") setup.args = split(arg, " ");
     else if (op == "answer") setup.answer = unescape(arg);
+    else if (op == "crlf") crlf = true;
     else {
       ASSERT_EQ(op, "earlier") << edit;
     }
     setup.earlier = setup.earlier || op == "earlier";
   }
-  files[projectName] = project;
+  files[projectName] = crlf ? replaceAll(project, "\n", "\r\n") : project;
   for (const auto& [name, text] : files) dir.write(name, text);
   const Outcome o = runIn(dir, setup);
   const int status = std::stoi(field[0]);
   EXPECT_EQ(o.status, status) << o.out << o.err;
-  // A folder or a link to /dev/full reads as nothing.
+  // A folder reads as nothing.
   auto read = [&](const std::string& n) { return fs::is_regular_file(dir.path() / n) ? dir.read(n) : ""; };
   const std::string log = read("run.log");
   // A text marked log: must stand in the log.

@@ -2,7 +2,9 @@
 // the cell equation worked out by hand.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 #include "solver/converge.h"
 #include "solver/sweep.h"
@@ -89,6 +91,22 @@ TEST(Sweep, UniformFieldStaysAndMaskedColumnsAreLeftAlone) {
                      masked.hnew, &sweeps),
             -1.0e10f);
   EXPECT_EQ(sweeps, 1);
+}
+
+// On two threads the step's set-up hands alongside() to the second thread
+// and sets up meanwhile: the sweeps may start only once it is done.
+TEST(Sweep, TheStepStartsOnceWhatRanAlongsideOnTheSecondThreadIsDone) {
+  Block b(0.5f, 900.0f, 40.0f);
+  Sweeper two(SweepOptions{.threads = 2});
+  std::atomic<bool> done{false};
+  std::thread::id where;
+  two.begin(b.in, b.hnew, [&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    where = std::this_thread::get_id();
+    done = true;
+  });
+  EXPECT_TRUE(done);
+  EXPECT_NE(where, std::this_thread::get_id());
 }
 
 TEST(Converge, RelaxationScheduleOfTwelveSweeps) {

@@ -1,9 +1,11 @@
 #include "support/e2e.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -53,6 +55,11 @@ std::string unescape(std::string_view text) {
   return out;
 }
 
+std::string replaceAll(std::string s, const std::string& from, const std::string& to) {
+  for (std::size_t at = 0; (at = s.find(from, at)) != std::string::npos; at += to.size()) s.replace(at, from.size(), to);
+  return s;
+}
+
 TempDir::TempDir() {
   std::string pattern = (fs::temp_directory_path() / "pourheat-test-XXXXXX").string();
   path_ = mkdtemp(pattern.data());
@@ -93,6 +100,10 @@ Outcome runIn(const TempDir& dir, const RunSetup& setup) {
   {
     TestRun t(setup.answer);
     t.run.earlierMask = setup.earlier;
+    t.run.files.createFile = [full = setup.full](const std::string& name) {
+      const bool isFull = std::find(full.begin(), full.end(), name) != full.end();
+      return isFull ? open("/dev/full", O_WRONLY | O_CLOEXEC) : createFresh(name);
+    };
     RunOptions options;
     options.startupSleepMs = 0;
     options.counters = setup.counters;
@@ -104,7 +115,7 @@ Outcome runIn(const TempDir& dir, const RunSetup& setup) {
   return o;
 }
 
-Outcome spawn(const TempDir& dir, const std::string& binary, std::vector<std::string> args) {
+pid_t start(const TempDir& dir, const std::string& binary, std::vector<std::string> args) {
   args.insert(args.begin(), binary);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -112,17 +123,25 @@ Outcome spawn(const TempDir& dir, const std::string& binary, std::vector<std::st
   const pid_t pid = fork();
   if (pid == 0) {
     setsid();
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
     if (chdir(dir.path().c_str()) != 0) _exit(126);
-    const int in = open("/dev/null", O_RDONLY), out = open(".stdout", O_WRONLY | O_CREAT, 0644),
-              err = open(".stderr", O_WRONLY | O_CREAT, 0644);
+    const std::string id = std::to_string(getpid());
+    const int in = open("/dev/null", O_RDONLY), out = open((".stdout" + id).c_str(), O_WRONLY | O_CREAT, 0644),
+              err = open((".stderr" + id).c_str(), O_WRONLY | O_CREAT, 0644);
     dup2(in, 0), dup2(out, 1), dup2(err, 2);
     execv(argv[0], argv.data());
     _exit(127);
   }
+  return pid;
+}
+
+Outcome finish(const TempDir& dir, pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
-  Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), dir.read(".stdout"), dir.read(".stderr")};
-  fs::remove(dir.path() / ".stdout"), fs::remove(dir.path() / ".stderr");
+  const std::string out = ".stdout" + std::to_string(pid), err = ".stderr" + std::to_string(pid);
+  Outcome o{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), dir.read(out), dir.read(err)};
+  fs::remove(dir.path() / out), fs::remove(dir.path() / err);
   return o;
 }
 

@@ -3,6 +3,8 @@
 // object for the tests of single routines.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -51,13 +53,20 @@ struct RunSetup {
   std::optional<std::string> answer;  // to every pause; none: no console
   bool earlier = false;               // the earlier build's plan mask
   ForwardStats* counters = nullptr;
+  std::vector<std::string> full;      // files whose writes fail as on a full disk
 };
 
 // The whole program on `setup.args` in `dir`, without the start-up sleep.
 Outcome runIn(const TempDir& dir, const RunSetup& setup = {});
 
 // The program `binary` in a child process in `dir`, with standard input from
-// /dev/null and no controlling terminal; args[0] is its first argument.
-Outcome spawn(const TempDir& dir, const std::string& binary, std::vector<std::string> args);
+// /dev/null, no controlling terminal and no core file; args[0] is its first
+// argument. start() leaves it running, finish() waits for it (a status above
+// 128 is 128 + the signal that ended it).
+pid_t start(const TempDir& dir, const std::string& binary, std::vector<std::string> args);
+Outcome finish(const TempDir& dir, pid_t pid);
+inline Outcome spawn(const TempDir& dir, const std::string& binary, std::vector<std::string> args) {
+  return finish(dir, start(dir, binary, std::move(args)));
+}
 
 }  // namespace ph::test

@@ -15,6 +15,8 @@ std::vector<std::string> splitLines(std::string_view text);
 std::vector<double> numbers(const std::string& text);
 // Test data with escapes: \n, \t, \\, \xHH (one byte) and \wN; (N blanks).
 std::string unescape(std::string_view text);
+// `s` with every `from` replaced by `to`.
+std::string replaceAll(std::string s, const std::string& from, const std::string& to);
 
 // Calls f(i, j, k) for every cell of an nx by ny by nz grid, i fastest.
 template <class F>
