@@ -206,6 +206,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   solve.in.heat = heat.heat(run, s, c, st.sums);
   ttdirich(run, s, c.time - c.dtstep / 2.0f, s.hnew);
   nedge(nx, ny, nz, s.bound, s.hnew);
+  if (solve.sound) solve.sound->beforeStep(s, solve.hold);
   solve.in.dtstep = c.dtstep;
   int sweeps = 0;
   float tol = 0.0f;

@@ -13,11 +13,17 @@ SoundRun::SoundRun(const ModelState& s) {
   cells_ = balanceCells(inputs_, conductances());
 }
 
+void SoundRun::beforeStep(const ModelState& s, RealField& hold) const {
+  if (balanced_) boundary(s.nx, s.ny, s.nz, s.bound, hold);
+}
+
 bool SoundRun::solveOn(const ModelState& s, const StepInputs& in, StepControl& control) {
   step_ = stepEnergy(cells_, in, s.hnew);
-  if (std::fabs(step_.error()) <= 1.0e-5 * step_.moved() || tightened_ >= 4) return false;
+  // Legacy conduction does not balance between materials, however far it
+  // is iterated.
+  if (!balanced_ || std::fabs(step_.error()) <= 1.0e-5 * step_.moved() || figures_.tightened >= 4) return false;
   control.maxerr /= 10.0f;
-  ++tightened_;
+  ++figures_.tightened;
   return true;
 }
 
