@@ -21,7 +21,7 @@ bool SoundRun::solveOn(const ModelState& s, const StepInputs& in, StepControl& c
   step_ = stepEnergy(cells_, in, s.hnew);
   // Legacy conduction does not balance between materials, however far it
   // is iterated.
-  if (!balanced_ || std::fabs(step_.error()) <= 1.0e-5 * step_.moved() || figures_.tightened >= 4) return false;
+  if (!balanced_ || std::fabs(step_.error()) <= 1.0e-4 * step_.moved() || figures_.tightened >= 4) return false;
   control.maxerr /= 10.0f;
   ++figures_.tightened;
   return true;

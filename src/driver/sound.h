@@ -29,7 +29,7 @@ class SoundRun {
   void beforeStep(const ModelState& s, RealField& hold) const;
 
   // Whether the step just solved (`in` as the sweeps had it, hnew at its
-  // end) is to be solved on: where its heat does not balance to 1e-5 of the
+  // end) is to be solved on: where its heat does not balance to 1e-4 of the
   // heat it moves, the tolerance is made ten times tighter, for this step
   // and the rest of the run (down to 1e-4 of maxerr), and true returned.
   bool solveOn(const ModelState& s, const StepInputs& in, StepControl& control);
