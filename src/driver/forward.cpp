@@ -296,6 +296,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
   heat->start(run, s);
   const StepLimits limits = stepLimits(run, s, materials);
 
+  if (s.physics.present) solve.sound.emplace(s);
   Steps st;
   // In the sound mode the first step too is at most maxstep.
   const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;
@@ -310,10 +311,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
     st.clock.time = s.start - first;
     run.free(kLog, {"TIME , error , dt hrs, qused %,  rms ,  xmax ,  xmin ,  xavg"});
     solve.in = stepInputs(s, solve.hold);
-    if (s.physics.present) {
-      solve.sound.emplace(s);
-      solve.in.conductances = solve.sound->conductances();
-    }
+    if (solve.sound) solve.in.conductances = solve.sound->conductances();
     solve.control = {s.maxits, s.maxerr};
     if (heat->followsConcrete()) st.sums = concreteSums(s.nx, s.ny, s.nz, s.imat, s.prod, s.hnew);
     for (;;) {

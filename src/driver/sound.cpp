@@ -36,14 +36,9 @@ const HeatFigures& SoundRun::afterStep(const ModelState& s, const StepInputs& in
   f.lost -= e.crossing;
 
   // The concrete: computed cells that produce heat, each by its share.
+  // A source that follows the cells one by one lists these same cells in
+  // the same (memory) order.
   const CellHydration* own = heat.cellHydration();
-  if (own && shareOf_.empty()) {
-    std::size_t at = 0;
-    for (const std::size_t c : own->cells) {
-      while (cells_.cells[at].c != c) ++at;  // both in memory order
-      shareOf_.push_back(cells_.cells[at].share);
-    }
-  }
   legacyRelease_ += double(in.heat.rate) * double(in.dtstep);
   double releasable = 0, mean = 0, weight = 0;
   float hot = -std::numeric_limits<float>::infinity(), cold = std::numeric_limits<float>::infinity();

@@ -47,7 +47,6 @@ class SoundRun {
   bool balanced_ = false;
   Conductances weights_;
   BalanceCells cells_;
-  std::vector<double> shareOf_;  // the share of each cell of the heat source's list
   double legacyRelease_ = 0;     // sum of rate x dt: a legacy source's release per unit of production
   HeatFigures figures_;
   StepEnergy step_;
