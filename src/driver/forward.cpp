@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-
 #include <optional>
+#include <string>
 
 #include "driver/sound.h"
 #include "hydration/field.h"

@@ -3,7 +3,6 @@
 // concrete, for heat.csv and the lines that end the run.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "hydration/source.h"
