@@ -213,8 +213,9 @@ int main(int argc, char** argv) {
       const auto legacy = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + two);
       const auto balanced = bestNs.find(std::string("Balanced ") + Sweeper::isaName(isa) + two);
       if (legacy != bestNs.end() && balanced != bestNs.end())
-        std::printf("  %-8s %-11s %8.3f / %8.3f ns = %5.2f\n", Sweeper::isaName(isa), *two ? "two threads" : "one thread",
-                    balanced->second, legacy->second, balanced->second / legacy->second);
+        std::printf("  %-8s %-11s %8.3f / %8.3f ns = %5.2f\n", Sweeper::isaName(isa),
+                    *two ? "two threads" : "one thread", balanced->second, legacy->second,
+                    balanced->second / legacy->second);
     }
 
   // The floor: the divisions of an update at the divider's pace. Beside it,

@@ -44,6 +44,18 @@
 // The kernels are built for AVX-512, for AVX2 and for any x86-64, each in its
 // vector width; the best that the processor offers is used.
 //
+// Balanced conduction (a step that hands the sweeps its conductances,
+// conductance.h) goes the same way: the same layout, schedule, passes,
+// middle columns and threads; only the terms of an update are the balanced
+// formula's (balanced_formula.h). prepare() forms each cell's balanced old
+// level and the reciprocal of its denominator. An update takes its six face
+// weights from a small table where the cells of a run share one set of six
+// (each computed cell carries the code of its set; the 255 commonest sets
+// have one), and from the cells' own weights elsewhere; both are taken into
+// the sweep's layout once for each forming of the conductances. There are
+// no divisions in a balanced update, and a run reads no more per cell than a
+// legacy one, except at the faces between materials.
+//
 // Where each part lives: the kernels in sweep_kernels, the sheared layout and
 // its copies in sheared_layout, the schedule of runs in sweep_schedule, the
 // second thread and the choice of the thread count in sweep_team.

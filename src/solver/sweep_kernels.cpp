@@ -1,6 +1,8 @@
 // The kernels, written once as templates over the instruction set and
 // stamped for each: a run of eight cells updated in the processor's own
 // vector width, the passes and schedules built on it, and the per-step terms.
+// The terms of an update (legacy or balanced conduction) are a policy of the
+// same templates.
 #include "solver/sweep_kernels.h"
 
 #include <algorithm>

@@ -9,6 +9,7 @@
 
 #include "solver/sweep_isa.h"
 #include "solver/sweep_schedule.h"
+#include "solver/weight_codes.h"
 
 namespace ph {
 
@@ -46,7 +47,6 @@ struct Shared {
   const double* wrows;
 };
 
-inline constexpr int unclassedWeights = 255;
 
 // Half of a pass over one layer, restricted to the columns ia..ib.
 // A job that lags starts that many diagonals after the others of its call.

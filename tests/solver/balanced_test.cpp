@@ -5,6 +5,7 @@
 
 #include "solver/conductance.h"
 #include "solver/converge.h"
+#include "solver/sweep.h"
 #include "support/readers.h"
 
 namespace ph {
@@ -51,6 +52,24 @@ TEST(Balanced, WeightsAndFaceTemperaturesByHand) {
     if (c.faceT >= 0) {
       EXPECT_DOUBLE_EQ(faceTemperature(p.in, h, c.i, c.j, c.k, c.f), c.faceT) << int(c.f);
     }
+  }
+  // One explicit sweep (alpha 0; relax 1 under 0.12 s) from h: each cell
+  // lands on hold + dt/A (sum_f w_f (hold_f - hold) + Q).
+  MatTable A{0, 1000.0f, 500.0f, 1.0f}, prod{0, 1.0f, 2.0f, 0};
+  RealField hnew = h;
+  Sweeper sweeper;
+  sweeper.prepare({4, 3, 3, 0.0f, &p.imat, &A, &p.sig, &prod, &h, {40.0f}, &p.mask, 0.25, 0.0625, 1.0, 0.1f, &p.g});
+  double relax = 1.8;
+  float err = 0;
+  sweeper.sweep(hnew, 1.0f, err, relax);
+  for (int i : {2, 3}) {
+    double sum = 0;
+    for (Face f : {Face::minusI, Face::plusI, Face::minusJ, Face::plusJ, Face::minusK, Face::plusK}) {
+      const int d = int(f) % 2 ? 1 : -1, axis = int(f) / 2;
+      const float across = h[cell(i + (axis == 0) * d, 2 + (axis == 1) * d, 2 + (axis == 2) * d)];
+      sum += p.g.weight(i, 2, 2, f) * (across - h[cell(i, 2, 2)]);
+    }
+    EXPECT_FLOAT_EQ(hnew[cell(i, 2, 2)], h[cell(i, 2, 2)] + 0.1 / A[i - 1] * (sum + 40.0 * prod[i - 1])) << i;
   }
   // Without the film the held neighbour's own half cell: 1/(0.5 (0.25 + 0.125)).
   p.film[3] = 0;

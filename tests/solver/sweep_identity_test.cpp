@@ -40,7 +40,7 @@ struct Scene {
   // these faces: mirrors (N) take the weights of the faces opposite.
   bool balanced = false;
   FaceCodes bound{'D', 'D', 'D', 'D', 'D', 'D'};
-  int strewn = 0;  // materials strewn at random over the cells, each of its own k and film
+  unsigned strewn = 0;  // materials strewn at random over the cells, each of its own k and film
 };
 
 // Everything one step hands to the sweep, built from a scene: a concrete
@@ -99,8 +99,9 @@ struct Inputs {
     in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, {s.NewRT}, &secmask,
           double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
     if (s.ownHeat) in.heat.cells = &heat;
-    for (int m = 1; m <= s.strewn; ++m) A[m] = 2.0e6f, sig[m] = 0.25f * float(m), film[m] = float(m % 3);
-    if (s.strewn) test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) { imat[cell(i, j, k)] = 1 + int(rng() % unsigned(s.strewn)); });
+    for (int m = 1; m <= int(s.strewn); ++m) A[m] = 2.0e6f, sig[m] = 0.25f * float(m), film[m] = float(m % 3);
+    if (s.strewn)
+      test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) { imat[cell(i, j, k)] = 1 + int(rng() % s.strewn); });
     if (s.balanced) {
       formConductances({s.nx, s.ny, s.nz, &imat, &sig, &film, s.dx, s.dy, s.dz, s.bound, &secmask}, g);
       in.conductances = &g;
@@ -204,7 +205,8 @@ TEST(SweepIdentity, BalancedConduction) {
   const int extents[][3] = {{3, 3, 3}, {5, 5, 5}, {4, 4, 4}, {6, 5, 4}, {5, 6, 7}, {9, 3, 5}, {12, 11, 10},
                             {17, 23, 19}, {20, 21, 3}, {34, 9, 6}, {ijcap, ijcap, kcap}};
   const Mask masks[] = {Mask::ring, Mask::holes, Mask::circle, Mask::all};
-  const FaceCodes codes[] = {{'D', 'D', 'D', 'D', 'D', 'D'}, {'N', 'D', 'N', 'N', 'N', 'D'}, {'D', 'N', 'D', 'N', 'D', 'N'}};
+  const FaceCodes codes[] = {
+      {'D', 'D', 'D', 'D', 'D', 'D'}, {'N', 'D', 'N', 'N', 'N', 'D'}, {'D', 'N', 'D', 'N', 'D', 'N'}};
   unsigned seed = 900;
   for (const auto& e : extents)
     for (int m = 0; m < 4; ++m) {
