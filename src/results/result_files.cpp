@@ -19,6 +19,8 @@ const ResultFile kFiles[] = {
     {"Center.out", kCenter, "monitor cells per step", "deg F", Written::eachStepWithMonitors, nullptr},
     {"concrete.csv", kConcrete, "the concrete's highest, lowest and mean temperature per step", "deg C",
      Written::eachStep, writeConcreteHeader},
+    {"heat.csv", kHeat, "the heat released, stored and lost per step, with a [Physics] block", "MJ",
+     Written::eachStepWithPhysics, writeHeatHeader},
     {nullptr, kOutput, "the final field", "deg C", Written::atEnd, nullptr},
     {".pourheat-artefacts", 0, "the files the tools wrote for a run, one name a line", "", Written::byTools,
      nullptr},
@@ -29,12 +31,15 @@ const ResultFile kFiles[] = {
 std::span<const ResultFile> resultFiles() { return kFiles; }
 
 bool writes(const ResultFile& file, const RunShape& shape) {
-  return file.when == Written::eachStep || file.when == Written::atEnd ||
-         (file.when == Written::eachStepWithMonitors && shape.monitors);
+  if (file.when == Written::eachStepWithMonitors) return shape.monitors;
+  if (file.when == Written::eachStepWithPhysics) return shape.physics;
+  return file.when == Written::eachStep || file.when == Written::atEnd;
 }
 
 std::string notWrittenWhy(const ResultFile& file, const RunShape& shape) {
-  return writes(file, shape) ? "" : "this run has no monitor cells";
+  if (writes(file, shape)) return "";
+  return file.when == Written::eachStepWithPhysics ? "this project has no [Physics] block"
+                                                    : "this run has no monitor cells";
 }
 
 std::string fileName(const ResultFile& file, const std::string& outFile) {
@@ -86,18 +91,21 @@ void closeStepFiles(Run& run) {
 }
 
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
-                    ConcreteRecord& record) {
+                    ConcreteRecord& record, const HeatFigures* heat) {
   writeTmaxLine(run, time, st, s.hnew[centreCell(s.nx, s.ny, s.nz)]);
   if (pts.ipts > 0) writeCenterLine(run, time, pts, s.hnew);
   // The concrete's own figures: one pass over the field, one line of concrete.csv.
   writeConcreteLine(run, time, concreteFigures(s.nx, s.ny, s.nz, s.imat, s.prod, s.bound, s.hnew), record);
+  if (heat) writeHeatLine(run, time, *heat);
   // The terminal first: a reader that does not read it may hold it up, and
   // an interruption must still come through then.
   run.files.flush(kTerminal);
   const InterruptsHeld held;
   run.files.flush(kLog);
   for (const ResultFile& f : kFiles)
-    if (f.when == Written::eachStep || f.when == Written::eachStepWithMonitors) run.files.flush(f.unit);
+    if (f.when == Written::eachStep || f.when == Written::eachStepWithMonitors ||
+        (f.when == Written::eachStepWithPhysics && heat))
+      run.files.flush(f.unit);
   setInterruptLine(" run interrupted at t= " + numberText(time / 3600.0f) + " h by signal ", "; results up to there");
 }
 

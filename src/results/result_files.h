@@ -13,6 +13,7 @@
 #include "model/run.h"
 #include "model/stats.h"
 #include "results/concrete.h"
+#include "results/heat_file.h"
 
 namespace ph {
 
@@ -20,6 +21,7 @@ namespace ph {
 enum class Written {
   eachStep,              // a line per step, from the first step on
   eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
+  eachStepWithPhysics,   // the same, by runs whose project has a [Physics] block
   atEnd,                 // once, when the steps are done
   byTools,               // never: the tools' list of the files they wrote for a run
 };
@@ -38,6 +40,7 @@ std::span<const ResultFile> resultFiles();
 // What decides which of the files a run writes.
 struct RunShape {
   bool monitors = false;  // the run has monitor cells
+  bool physics = false;   // its project has a [Physics] block
 };
 
 bool writes(const ResultFile& file, const RunShape& shape);
@@ -61,10 +64,11 @@ void closeStepFiles(Run& run);
 
 // The lines of the step ending at `time` (seconds) in the files written step
 // by step: `st` holds the statistics of the field, `record` the concrete's
-// figures of the run so far, brought up to date. Then the step is on disk:
-// these files and the log are flushed, and the line an interruption writes
-// names the step.
+// figures of the run so far, brought up to date, and `heat` (where the
+// project has a [Physics] block) the heat of the run so far. Then the step is
+// on disk: these files and the log are flushed, and the line an interruption
+// writes names the step.
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
-                    ConcreteRecord& record);
+                    ConcreteRecord& record, const HeatFigures* heat = nullptr);
 
 }  // namespace ph
