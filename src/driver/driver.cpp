@@ -172,7 +172,7 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   // result files are opened, so a refused run leaves an earlier run's
   // results as they were.
   const std::string outFile = rtrimmed(state->outfile);
-  const RunShape shape{.monitors = points.ipts > 0};
+  const RunShape shape{.monitors = points.ipts > 0, .physics = state->physics.present};
   refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, shape);
   checkBeforeStepping(run, *state, points);
   for (const ResultFile& f : resultFiles()) {
@@ -182,14 +182,15 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   }
 
   openStepFiles(run, shape);
-  const ConcreteRecord concrete = forward(run, *state, points, options.counters, options.maxSteps);
+  const ForwardRecord record = forward(run, *state, points, options.counters, options.maxSteps);
   // Every result file is complete on disk before the flag says so, and
   // before the summary names it.
   closeStepFiles(run);
   std::vector<std::string> written;
   for (const ResultFile& f : resultFiles())
     if (writes(f, shape)) written.push_back(fileName(f, outFile));
-  writeConcreteSummary(run, concrete, written);
+  writeConcreteSummary(run, record.concrete, written);
+  if (state->physics.present) writePhysicsLines(run, *state, record.heat, record.warning);
   run.files.close(kLog);
   run.files.openWrite(kFlag, flagFile, true);
   run.free(kFlag, {"Finished"});

@@ -4,6 +4,9 @@
 #include <cmath>
 #include <string>
 
+#include <optional>
+
+#include "driver/sound.h"
 #include "hydration/field.h"
 #include "hydration/source.h"
 #include "input/layouts.h"
@@ -140,6 +143,7 @@ struct Solve {
   Sweeper sweeper;
   StepInputs in;
   StepControl control;
+  std::optional<SoundRun> sound;  // where the project has a [Physics] block
 };
 
 // The model as every step hands it to the sweeps; each step adds its heat
@@ -206,11 +210,17 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   int sweeps = 0;
   float tol = 0.0f;
   st.err = converge(solve.sweeper, solve.in, s.bound, solve.control, s.hnew, &sweeps, &tol);
+  // In the sound mode a step whose heat does not balance is solved on.
+  for (int more = 0; solve.sound && solve.sound->solveOn(s, solve.in, solve.control); sweeps += more)
+    st.err = converge(solve.sweeper, solve.in, s.bound, solve.control, s.hnew, &more, &tol);
   if (st.err > tol && st.err > 0.0f) {
     ++st.unconverged;
     st.worst = std::max(st.worst, st.err);
   }
   nedge(nx, ny, nz, s.bound, s.hnew);
+  // The balance needs the field the step started from, which the pass after
+  // the step replaces.
+  const HeatFigures* heatFigures = solve.sound ? &solve.sound->afterStep(s, solve.in, heat, c.time) : nullptr;
   const StepFigures fig = afterStep(nx, ny, nz, s.imat, s.prod, s.hnew, solve.hold, heat.followsConcrete());
   const Stats& sf = fig.st;
   st.sums = fig.concrete;
@@ -229,12 +239,13 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
     st.errsum = st.errsum + single::log10(st.err);
   else
     st.errsum = st.errsum - 7.0f;
-  writeStepLines(run, c.time, s, pts, sf, st.concrete);
+  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures);
 }
 
 // The next step four times as long, held to 1.5 h while less than a third of
 // the heat is out (with no heat at all there is nothing to wait for), and to
-// DTmax, which from the third day on is at least dt.
+// DTmax, which from the third day on is at least dt; in the sound mode
+// never longer than maxstep.
 void growStep(const ModelState& s, float qused, Steps& st) {
   float& dtstep = st.clock.dtstep;
   dtstep = 4.0f * dtstep;
@@ -244,6 +255,7 @@ void growStep(const ModelState& s, float qused, Steps& st) {
     dtstep = st.DTmax;
   }
   if (dtstep > st.DTmax) dtstep = st.DTmax;
+  if (s.physics.sound() && dtstep > s.physics.maxstep) dtstep = s.physics.maxstep;
 }
 
 // The end of the run: its last lines, the final field, and a warning for
@@ -273,8 +285,8 @@ void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts)
   checkSeriesPoints(run, s, pts);
 }
 
-ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
-                       long long maxSteps) {
+ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
+                      long long maxSteps) {
   checkBeforeStepping(run, s, pts);
   Solve solve;
   const std::unique_ptr<HeatSource> heat = chooseHeatSource(run, s);
@@ -284,7 +296,9 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
   const StepLimits limits = stepLimits(run, s, materials);
 
   Steps st;
-  st.clock = {s.start, limits.first};
+  // In the sound mode the first step too is at most maxstep.
+  const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;
+  st.clock = {s.start, first};
   st.DTmax = limits.DTmax;
   if (s.endtime <= s.start) {
     run.pause(" starttime is later than endtime");
@@ -292,9 +306,13 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
     // no error.
     st.clock.dtstep = 0.0f;
   } else {
-    st.clock.time = s.start - limits.first;
+    st.clock.time = s.start - first;
     run.free(kLog, {"TIME , error , dt hrs, qused %,  rms ,  xmax ,  xmin ,  xavg"});
     solve.in = stepInputs(s, solve.hold);
+    if (s.physics.present) {
+      solve.sound.emplace(s);
+      solve.in.conductances = solve.sound->conductances();
+    }
     solve.control = {s.maxits, s.maxerr};
     if (heat->followsConcrete()) st.sums = concreteSums(s.nx, s.ny, s.nz, s.imat, s.prod, s.hnew);
     for (;;) {
@@ -310,7 +328,12 @@ ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, Forward
     }
   }
   endOfRun(run, s, st);
-  return st.concrete;
+  ForwardRecord record{st.concrete, {}, {}};
+  if (solve.sound) {
+    record.heat = solve.sound->figures();
+    record.warning = solve.sound->contrastWarning(s);
+  }
+  return record;
 }
 
 }  // namespace ph

@@ -5,6 +5,7 @@
 #include "model/model_state.h"
 #include "model/run.h"
 #include "results/concrete.h"
+#include "results/heat_file.h"
 
 namespace ph {
 
@@ -23,10 +24,18 @@ struct ForwardStats {
 // the driver before the result files are opened, and again by forward.
 void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts);
 
+// What a run leaves for its summary: the concrete's peak and largest
+// difference, and where the project has a [Physics] block its heat and what
+// the lines that end the run warn of.
+struct ForwardRecord {
+  ConcreteRecord concrete;
+  HeatFigures heat;
+  std::string warning;
+};
+
 // With maxSteps above 0 the step loop ends after that many computed steps,
-// as if the end time had come (for tools that run bounded runs). Returns the
-// concrete's peak and largest difference, for the run's summary.
-ConcreteRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr,
-                       long long maxSteps = 0);
+// as if the end time had come (for tools that run bounded runs).
+ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* stats = nullptr,
+                      long long maxSteps = 0);
 
 }  // namespace ph

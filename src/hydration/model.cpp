@@ -97,6 +97,9 @@ class CurveHeat final : public HeatSource {
     return {NewRT};
   }
   bool followsConcrete() const override { return true; }
+  // The exponential curve is held to P1 x qtot; the sigmoid releases its
+  // fraction still to hydrate, all but nothing of qtot.
+  double ultimate() const override { return modflag != 0 ? P[0] : 1.0; }
 
  private:
   const float P[3];

@@ -4,12 +4,21 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "model/model_state.h"
 #include "model/run.h"
 #include "model/stats.h"
 
 namespace ph {
+
+// Each producing cell's hydration after the latest step, for a source that
+// follows the cells one by one.
+struct CellHydration {
+  std::vector<std::size_t> cells;  // offsets of the cells, in memory order
+  std::vector<double> age;         // equivalent age (h)
+  std::vector<double> released;    // fraction of qtot released
+};
 
 class HeatSource {
  public:
@@ -32,6 +41,11 @@ class HeatSource {
   // volume, a curve's own state.
   float qused() const { return qused_; }
 
+  // The cells' own ages and releases, where the source keeps them.
+  virtual const CellHydration* cellHydration() const { return nullptr; }
+  // The fraction of qtot that the curve releases in the end.
+  virtual double ultimate() const { return 1.0; }
+
  protected:
   float qused_ = 0.0f;
 };
@@ -39,10 +53,13 @@ class HeatSource {
 // The sources, one for each way a project gives its heat.
 std::unique_ptr<HeatSource> rateTableHeat();
 std::unique_ptr<HeatSource> curveHeat(const float (&P)[3], int modflag);
+struct ReleaseCurve;
+std::unique_ptr<HeatSource> maturityHeat(ReleaseCurve curve, const PhysicsOptions& physics);
 
 // The source the project asks for: the rate table where seriesFlag= sets
-// table mode, else the curve modelFlag= names. Table mode without a table
-// pauses, and the run goes on with the curve.
+// table mode, else the curve modelFlag= names, followed cell by cell where
+// the [Physics] block asks for hydration=maturity. Table mode without a
+// table pauses, and the run goes on with the curve.
 std::unique_ptr<HeatSource> chooseHeatSource(Run& run, const ModelState& s);
 
 }  // namespace ph

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <vector>
 
+#include "input/reader.h"
+
 namespace ph {
 
 std::string line128(std::string_view line) { return fixedText(line, kLineWidth); }
@@ -200,6 +202,7 @@ std::string peekOutputName(const std::string& project) {
   std::ifstream in(project, std::ios::binary);
   bool files = false;
   for (std::string line; std::getline(in, line);) {
+    if (isPhysicsHeader(line)) break;  // the reader's file ends there
     line = line128(line);
     const std::size_t at = line.find("output=");
     if (!files || at == std::string::npos) {

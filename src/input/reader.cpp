@@ -1,5 +1,6 @@
 #include "input/reader.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <ctime>
@@ -203,6 +204,10 @@ void reader(Run& run, ModelState& s) {
   static const Layout infileLayout("(a10,a20)");
   const std::string date = dateText();
   run.files.openRead(kProject, rtrimmed(s.infile));
+  // The keyword reader's file ends before the [Physics] block.
+  const std::vector<std::string>& lines = run.files.lines(kProject);
+  const std::size_t physicsAt = std::size_t(std::find_if(lines.begin(), lines.end(), isPhysicsHeader) - lines.begin());
+  const std::vector<std::string> physics = run.files.splitOff(kProject, physicsAt);
   run.put(kLog, infileLayout, {"Infile=", s.infile});
 
   readTimes(run, s);
@@ -318,6 +323,7 @@ void reader(Run& run, ModelState& s) {
   if (sa.min <= 0.0f) run.pause("reader: A()=0 somewhere");
 
   logMatrices(run, s);
+  if (!physics.empty()) readPhysics(run, physics, physicsAt + 1, s);
 }
 
 }  // namespace ph

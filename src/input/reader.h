@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/model_state.h"
 #include "model/run.h"
@@ -12,6 +13,14 @@ namespace ph {
 
 // Reads the whole project file, in its fixed order, into the model state.
 void reader(Run& run, ModelState& s);
+
+// Whether a line of a project file opens its [Physics] block; the file as
+// the keyword reader reads it ends before that line.
+bool isPhysicsHeader(std::string_view line);
+// Reads the [Physics] block into s.physics: `block` holds the file's lines
+// from its header on, the header being line `first` (from 1) of the file.
+// The boundary blocks are read already (a film needs a held material).
+void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t first, ModelState& s);
 
 // Reads series.pr (open on the project file number) into the monitor cells.
 void readSeriesPoints(Run& run, SeriesPoints& points);

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "model/physics.h"
+
 namespace ph {
 
 inline constexpr int ijcap = 80;   // cells along i and along j
@@ -31,6 +33,7 @@ inline constexpr std::size_t column(int i, int j) {
 using IntField = std::vector<int>;     // cellCount entries
 using RealField = std::vector<float>;  // cellCount entries
 using MatTable = std::array<float, matcap + 1>;  // entry 0 unused: materials count from 1
+static_assert(kMaterialSlots == matcap + 1);
 
 struct ModelState {
   int nx = 0, ny = 0, nz = 0;
@@ -53,6 +56,7 @@ struct ModelState {
   std::string outfile = std::string(80, ' ');
   float dt = 0;  // seconds
   int modflag = 0, rtsflag = 0;
+  PhysicsOptions physics;  // from the [Physics] block, where the project has one
 };
 
 // The clock of the steps: the time at the end of the step, and its length

@@ -81,6 +81,7 @@ inline constexpr int kLog = 50;
 inline constexpr int kTmax = 51;
 inline constexpr int kCenter = 52;
 inline constexpr int kConcrete = 53;
+inline constexpr int kHeat = 54;
 inline constexpr int kFlag = 55;
 inline constexpr int kScratch = 79;
 

@@ -1,5 +1,6 @@
 #include "record/files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -203,6 +204,22 @@ bool FileTable::exists(const std::string& name) {
 const std::string& FileTable::nameOf(int unit) const { return get(unit).name; }
 
 std::size_t FileTable::position(int unit) const { return get(unit).pos; }
+
+const std::vector<std::string>& FileTable::lines(int unit) const {
+  const Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot read a file being written");
+  return u.lines;
+}
+
+std::vector<std::string> FileTable::splitOff(int unit, std::size_t index) {
+  Unit& u = get(unit);
+  if (u.out) fail(unit, "cannot read a file being written");
+  if (index >= u.lines.size()) return {};
+  std::vector<std::string> rest(u.lines.begin() + std::ptrdiff_t(index), u.lines.end());
+  u.lines.resize(index);
+  u.pos = std::min(u.pos, index);
+  return rest;
+}
 
 void FileTable::rewind(int unit) {
   Unit& u = get(unit);

@@ -60,6 +60,12 @@ class FileTable {
   // How many lines of the unit have been read (the 1-based number of the last).
   std::size_t position(int unit) const;
 
+  // Every line of a unit being read, read or not.
+  const std::vector<std::string>& lines(int unit) const;
+  // The unit ends before its line `index` (from 0): the lines from there on
+  // leave it and are returned, so no read ever meets them.
+  std::vector<std::string> splitOff(int unit, std::size_t index);
+
   void rewind(int unit);
   void backspace(int unit);
 

@@ -12,6 +12,7 @@
 #include "model/run.h"
 #include "model/stats.h"
 #include "results/concrete.h"
+#include "results/heat_file.h"
 
 namespace ph {
 
@@ -19,6 +20,7 @@ namespace ph {
 enum class Written {
   eachStep,              // a line per step, from the first step on
   eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
+  eachStepWithPhysics,   // the same, by runs whose project has a [Physics] block
   atEnd,                 // once, when the steps are done
 };
 
@@ -36,6 +38,7 @@ std::span<const ResultFile> resultFiles();
 // What decides which of the files a run writes.
 struct RunShape {
   bool monitors = false;  // the run has monitor cells
+  bool physics = false;   // its project has a [Physics] block
 };
 
 bool writes(const ResultFile& file, const RunShape& shape);
@@ -51,8 +54,9 @@ void closeStepFiles(Run& run);
 
 // The lines of the step ending at `time` (seconds) in the files written step
 // by step: `st` holds the statistics of the field, `record` the concrete's
-// figures of the run so far, brought up to date.
+// figures of the run so far, brought up to date, and `heat` (where the
+// project has a [Physics] block) the heat of the run so far.
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
-                    ConcreteRecord& record);
+                    ConcreteRecord& record, const HeatFigures* heat = nullptr);
 
 }  // namespace ph

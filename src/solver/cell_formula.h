@@ -31,6 +31,8 @@
 
 namespace ph {
 
+struct Conductances;
+
 // What one step hands to the sweeps.
 struct StepInputs {
   int nx = 0, ny = 0, nz = 0;
@@ -44,6 +46,9 @@ struct StepInputs {
   const std::vector<int>* secmask = nullptr;
   double dx2 = 0, dy2 = 0, dz2 = 0;
   float dtstep = 0;
+  // The conduction the sweeps solve: with conductances, the balanced cell
+  // equation (balanced_formula.h); without, the formula below.
+  const Conductances* conductances = nullptr;
 };
 
 namespace formula {

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "solver/balanced_formula.h"
 #include "solver/sweep_kernels.h"
 
 namespace ph {
@@ -12,6 +13,10 @@ namespace ph {
 namespace {
 
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
+
+// The field kept in its own layout: a grid too small for a sweep, or
+// balanced conduction (for now swept by the plain balanced sweep).
+bool plainLayout(const StepInputs& in) { return !sweepsAnything(in) || in.conductances; }
 
 }  // namespace
 
@@ -74,7 +79,7 @@ int Sweeper::divisionsPerUpdate(float tscale) const {
 void Sweeper::prepare(const StepInputs& in) {
   in_ = in;
   const int nx = in.nx, ny = in.ny, nz = in.nz;
-  if (!sweepsAnything(in)) return;
+  if (plainLayout(in)) return;
   const Kernels& kern = kernels(isa_);
   const ShearKernels& shears = shearKernels(isa_);
   layout_.shape(nx, ny, nz);
@@ -143,7 +148,7 @@ void Sweeper::prepare(const StepInputs& in) {
 // A grid too small for a sweep keeps the field in its own layout: the sweeps
 // change nothing, and the mirror faces are boundary()'s.
 void Sweeper::load(const RealField& field) {
-  if (!sweepsAnything(in_)) {
+  if (plainLayout(in_)) {
     work_.assign(field.begin(), field.end());
     return;
   }
@@ -151,7 +156,7 @@ void Sweeper::load(const RealField& field) {
 }
 
 void Sweeper::store(RealField& field) const {
-  if (!sweepsAnything(in_)) {
+  if (plainLayout(in_)) {
     std::copy(work_.begin(), work_.begin() + std::ptrdiff_t(field.size()), field.begin());
     return;
   }
@@ -160,7 +165,7 @@ void Sweeper::store(RealField& field) const {
 
 void Sweeper::mirrorFaces(const FaceCodes& bound) {
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
-  if (!sweepsAnything(in_)) {
+  if (plainLayout(in_)) {
     // work_ holds the field as it is laid out in a RealField.
     RealField& plain = work_;
     boundary(nx, ny, nz, bound, plain);
@@ -179,6 +184,10 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   formula::shortStep(in_, relax);
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
   if (!sweepsAnything(in_)) return;
+  if (in_.conductances) {
+    formula::balanced::plainBalancedSweep(in_, work_, tscale, err, relax);
+    return;
+  }
   const Kernels& kern = kernels(isa_);
 
   Shared s;

@@ -1,0 +1,122 @@
+#include "solver/conductance.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace ph {
+
+namespace {
+
+struct Step {
+  int di, dj, dk;
+  int mirror;  // position in the face codes of the grid face this step may reach
+};
+// Per face of a cell: the step to the neighbour, and which grid face's
+// boundary plane that neighbour lies in when it lies in one.
+constexpr Step steps[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3}, {0, 1, 0, 1}, {0, 0, -1, 4}, {0, 0, 1, 5}};
+
+bool inPlane(const ConductanceInputs& in, int i, int j, int k, int mirror) {
+  switch (mirror) {
+    case 0: return i == 1;
+    case 1: return j == in.ny;
+    case 2: return i == in.nx;
+    case 3: return j == 1;
+    case 4: return k == 1;
+    default: return k == in.nz;
+  }
+}
+
+double sizeAcross(const ConductanceInputs& in, Face f) {
+  const int axis = int(f) / 2;
+  return axis == 0 ? double(in.dx) : axis == 1 ? double(in.dy) : double(in.dz);
+}
+
+int materialOf(const ConductanceInputs& in, int i, int j, int k) {
+  const int m = (*in.imat)[cell(i, j, k)];
+  return m >= 0 && m <= matcap ? m : 0;
+}
+
+// d / (2 k) of the cell's own material.
+double halfCell(const ConductanceInputs& in, int i, int j, int k, double d) {
+  return d / (2.0 * double((*in.sig)[materialOf(in, i, j, k)]));
+}
+
+// Both sides of face f of computed cell (i, j, k): their resistances to the
+// face and the cell whose temperature stands on the far side.
+struct Sides {
+  double d, Rc, Rn;
+  std::size_t near, far;
+};
+
+Sides sides(const ConductanceInputs& in, int i, int j, int k, Face f) {
+  const Step s = steps[int(f)];
+  const int ni = i + s.di, nj = j + s.dj, nk = k + s.dk;
+  Sides out;
+  out.d = sizeAcross(in, f);
+  out.Rc = halfCell(in, i, j, k, out.d);
+  out.near = cell(i, j, k);
+  out.far = cell(ni, nj, nk);
+  // A mirror plane stands for the cell on the other side.
+  int mi = ni, mj = nj, mk = nk;
+  if (in.bound[s.mirror] == 'N' && inPlane(in, ni, nj, nk, s.mirror)) mi = i - s.di, mj = j - s.dj, mk = k - s.dk;
+  const double h = in.film ? double((*in.film)[materialOf(in, mi, mj, mk)]) : 0.0;
+  out.Rn = h > 0.0 && !computedCell(in, mi, mj, mk) ? 1.0 / h : halfCell(in, mi, mj, mk, out.d);
+  return out;
+}
+
+double weightOf(const Sides& s) { return 1.0 / (s.d * (s.Rc + s.Rn)); }
+
+std::atomic<std::uint64_t> lastStamp{0};
+
+}  // namespace
+
+bool computedCell(const ConductanceInputs& in, int i, int j, int k) {
+  return i >= 2 && i <= in.nx - 1 && j >= 2 && j <= in.ny - 1 && k >= 2 && k <= in.nz - 1 &&
+         (*in.secmask)[column(i, j)] != 0;
+}
+
+double Conductances::weight(int i, int j, int k, Face f) const {
+  const Step s = steps[int(f)];
+  const bool minus = int(f) % 2 == 0;
+  const std::size_t c = minus ? cell(i + s.di, j + s.dj, k + s.dk) : cell(i, j, k);
+  const std::vector<double>& w = int(f) / 2 == 0 ? plusI : int(f) / 2 == 1 ? plusJ : plusK;
+  return w[c];
+}
+
+void formConductances(const ConductanceInputs& in, Conductances& out) {
+  out.nx = in.nx, out.ny = in.ny, out.nz = in.nz;
+  const std::size_t size = std::size_t(std::max(in.nz, 0)) * ijcap * ijcap;
+  for (std::vector<double>* w : {&out.plusI, &out.plusJ, &out.plusK}) w->assign(size, 0.0);
+  std::vector<double>* plus[3] = {&out.plusI, &out.plusJ, &out.plusK};
+  for (int k = 1; k <= in.nz; ++k)
+    for (int j = 1; j <= in.ny; ++j)
+      for (int i = 1; i <= in.nx; ++i)
+        for (int axis = 0; axis < 3; ++axis) {
+          const Face up = Face(2 * axis + 1), down = Face(2 * axis);
+          const Step s = steps[int(up)];
+          const int ni = i + s.di, nj = j + s.dj, nk = k + s.dk;
+          if (ni > in.nx || nj > in.ny || nk > in.nz) continue;
+          double w = 0.0;
+          if (computedCell(in, i, j, k))
+            w = weightOf(sides(in, i, j, k, up));
+          else if (computedCell(in, ni, nj, nk))
+            w = weightOf(sides(in, ni, nj, nk, down));
+          (*plus[axis])[cell(i, j, k)] = w;
+        }
+  out.stamp = ++lastStamp;
+}
+
+double faceTemperature(const ConductanceInputs& in, const RealField& h, int i, int j, int k, Face f) {
+  const Sides s = sides(in, i, j, k, f);
+  return (double(h[s.near]) / s.Rc + double(h[s.far]) / s.Rn) / (1.0 / s.Rc + 1.0 / s.Rn);
+}
+
+double cellShare(const ConductanceInputs& in, int i, int j, int k) {
+  if (!computedCell(in, i, j, k)) return 0.0;
+  double share = 1.0;
+  for (const Step& s : steps)
+    if (in.bound[s.mirror] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.mirror)) share *= 0.5;
+  return share;
+}
+
+}  // namespace ph

@@ -1,0 +1,81 @@
+#include "solver/energy_balance.h"
+
+namespace ph {
+
+namespace {
+
+// The six faces in the order of Face, each with the step to its neighbour
+// and the position of the grid face whose boundary plane it may reach.
+struct Way {
+  int di, dj, dk, code;
+};
+constexpr Way kWays[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3}, {0, 1, 0, 1}, {0, 0, -1, 4}, {0, 0, 1, 5}};
+
+// Whether the neighbour of (i, j, k) along `w` is the copy a mirror face
+// holds.
+bool mirrorCopy(const ConductanceInputs& in, int i, int j, int k, const Way& w) {
+  if (in.bound[w.code] != 'N') return false;
+  const int ni = i + w.di, nj = j + w.dj, nk = k + w.dk;
+  switch (w.code) {
+    case 0: return ni == 1;
+    case 1: return nj == in.ny;
+    case 2: return ni == in.nx;
+    case 3: return nj == 1;
+    case 4: return nk == 1;
+    default: return nk == in.nz;
+  }
+}
+
+}  // namespace
+
+BalanceCells balanceCells(const ConductanceInputs& in, const Conductances* weights) {
+  BalanceCells b;
+  const double d[3] = {in.dx, in.dy, in.dz};
+  b.volume = d[0] * d[1] * d[2];
+  for (int k = 2; k <= in.nz - 1; ++k)
+    for (int j = 2; j <= in.ny - 1; ++j)
+      for (int i = 2; i <= in.nx - 1; ++i) {
+        if (!computedCell(in, i, j, k)) continue;
+        const std::size_t c = cell(i, j, k);
+        const double share = cellShare(in, i, j, k);
+        b.cells.push_back({c, share});
+        for (int f = 0; f < 6; ++f) {
+          const Way& w = kWays[f];
+          const int ni = i + w.di, nj = j + w.dj, nk = k + w.dk;
+          if (computedCell(in, ni, nj, nk) || mirrorCopy(in, i, j, k, w)) continue;
+          // The face's share: the cell's, but whole along the face's own axis.
+          double faceShare = share;
+          for (int g = f & ~1; g <= (f | 1); ++g)
+            if (mirrorCopy(in, i, j, k, kWays[g])) faceShare *= 2.0;
+          const int axis = f / 2;
+          const double perVolume = weights ? weights->weight(i, j, k, Face(f))
+                                           : double((*in.sig)[(*in.imat)[c]]) / (d[axis] * d[axis]);
+          b.faces.push_back({c, cell(ni, nj, nk), faceShare * perVolume * b.volume});
+        }
+      }
+  return b;
+}
+
+StepEnergy stepEnergy(const BalanceCells& b, const StepInputs& in, const RealField& hnew) {
+  StepEnergy e;
+  const RealField& hold = *in.hold;
+  const double dt = in.dtstep, alpha = in.alpha;
+  for (const BalanceCells::Computed& x : b.cells) {
+    const int m = (*in.imat)[x.c];
+    e.released += x.share * double(formula::heatOf(in, x.c, m)) * dt;
+    e.stored += x.share * double((*in.A)[m]) * (double(hnew[x.c]) - double(hold[x.c]));
+  }
+  for (const BalanceCells::HeldFace& f : b.faces) {
+    const double flow = f.g * (alpha * (double(hnew[f.n]) - double(hnew[f.c])) +
+                               (1.0 - alpha) * (double(hold[f.n]) - double(hold[f.c])));
+    e.crossing += flow;
+    e.exchanged += std::fabs(flow);
+  }
+  e.released *= b.volume;
+  e.stored *= b.volume;
+  e.crossing *= dt;
+  e.exchanged *= dt;
+  return e;
+}
+
+}  // namespace ph

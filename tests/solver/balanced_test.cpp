@@ -1,0 +1,102 @@
+// Balanced conduction: face weights and face temperatures worked out by
+// hand, and a two-layer column that settles on the series-resistance
+// solution.
+#include <gtest/gtest.h>
+
+#include "solver/conductance.h"
+#include "solver/converge.h"
+#include "support/readers.h"
+
+namespace ph {
+namespace {
+
+// 4 x 3 x 3 cells of 0.5 x 0.25 x 1 m: the computed cells (2,2,2) of
+// k = 1 and (3,2,2) of k = 4; every other cell held, of k = 2 with a film of
+// 10 W/(m2 K).
+struct Pair {
+  IntField imat = IntField(cellCount, 3);
+  MatTable sig{0, 1.0f, 4.0f, 2.0f}, film{0, 0, 0, 10.0f};
+  std::vector<int> mask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
+  ConductanceInputs in{4, 3, 3, &imat, &sig, &film, 0.5f, 0.25f, 1.0f, {'D', 'D', 'D', 'D', 'D', 'D'}, &mask};
+  Conductances g;
+  Pair() {
+    imat[cell(2, 2, 2)] = 1, imat[cell(3, 2, 2)] = 2;
+    mask[column(2, 2)] = mask[column(3, 2)] = 1;
+  }
+};
+
+TEST(Balanced, WeightsAndFaceTemperaturesByHand) {
+  // R = d/(2k) per half cell, 1/h per film; w = 1/(d (Rc + Rn)).
+  // (2|3) along i: 1/(0.5 (0.25 + 0.0625)) = 6.4. (1|2): the film,
+  // 1/(0.5 (0.25 + 0.1)). (2|2) along j: 1/(0.25 (0.125 + 0.1)). Along k
+  // under (3,2,2): 1/(1 (0.125 + 0.1)). Between held cells: nothing.
+  const struct {
+    int i, j, k;
+    Face f;
+    double w, faceT;  // faceT with T = 10 at (2,2,2), 30 at (3,2,2), 0 elsewhere
+  } cases[] = {
+      {2, 2, 2, Face::plusI, 6.4, (10 / 0.25 + 30 / 0.0625) / (4 + 16)},
+      {3, 2, 2, Face::minusI, 6.4, (30 / 0.0625 + 10 / 0.25) / (4 + 16)},
+      {2, 2, 2, Face::minusI, 1 / (0.5 * 0.35), 40.0 / 14},
+      {2, 2, 2, Face::minusJ, 1 / (0.25 * 0.225), (10 / 0.125) / (8 + 10)},
+      {3, 2, 2, Face::minusK, 1 / 0.225, (30 / 0.125) / (8 + 10)},
+      {1, 1, 2, Face::plusJ, 0.0, -1},
+  };
+  Pair p;
+  RealField h(cellCount, 0.0f);
+  h[cell(2, 2, 2)] = 10.0f, h[cell(3, 2, 2)] = 30.0f;
+  formConductances(p.in, p.g);
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(p.g.weight(c.i, c.j, c.k, c.f), c.w) << c.i << c.j << c.k << int(c.f);
+    if (c.faceT >= 0) {
+      EXPECT_DOUBLE_EQ(faceTemperature(p.in, h, c.i, c.j, c.k, c.f), c.faceT) << int(c.f);
+    }
+  }
+  // Without the film the held neighbour's own half cell: 1/(0.5 (0.25 + 0.125)).
+  p.film[3] = 0;
+  formConductances(p.in, p.g);
+  EXPECT_DOUBLE_EQ(p.g.weight(2, 2, 2, Face::minusI), 1 / (0.5 * 0.375));
+  // A mirror at i = 1: that face takes the weight of the cell's other i face,
+  // the cell is cut in half by the symmetry plane, and its face reads the
+  // copy (T of (3,2,2), held in (1,2,2)) through the copied cell's half cell.
+  p.in.bound[0] = 'N';
+  formConductances(p.in, p.g);
+  h[cell(1, 2, 2)] = 30.0f;
+  EXPECT_DOUBLE_EQ(p.g.weight(2, 2, 2, Face::minusI), 6.4);
+  EXPECT_DOUBLE_EQ(faceTemperature(p.in, h, 2, 2, 2, Face::minusI), 26.0);
+  EXPECT_EQ(cellShare(p.in, 2, 2, 2), 0.5);
+  EXPECT_EQ(cellShare(p.in, 3, 2, 2), 1.0);
+  EXPECT_EQ(cellShare(p.in, 2, 1, 2), 0.0);
+}
+
+TEST(Balanced, TwoLayerColumnSettlesOnTheSeriesSolution) {
+  // One computed column of 0.1 m cells, k = 1 in layers 1..6 and k = 4 in
+  // 7..12, held at 0 C (layer 1) and 100 C (layer 12), insulated at the
+  // sides (held cells of k = 0). Steady state: one flux through the series
+  // resistance 5.5 d / 1 + 5.5 d / 4 between the two held centres.
+  const int nz = 12;
+  IntField imat(cellCount, 3);
+  MatTable A{0, 2.0e6f, 2.0e6f, 1.0f}, sig{0, 1.0f, 4.0f, 0.0f}, prod{};
+  std::vector<int> mask(std::size_t(ijcap) * ijcap, 0);
+  mask[column(2, 2)] = 1;
+  RealField hold(cellCount, 0.0f), hnew(cellCount, 0.0f);
+  for (int k = 1; k <= nz; ++k) imat[cell(2, 2, k)] = k <= 6 ? 1 : 2;
+  hnew[cell(2, 2, nz)] = 100.0f;
+  const ConductanceInputs gin{3, 3, nz, &imat, &sig, nullptr, 0.1f, 0.1f, 0.1f, {'D', 'D', 'D', 'D', 'D', 'D'}, &mask};
+  Conductances g;
+  formConductances(gin, g);
+  StepInputs in{3, 3, nz, 1.0f, &imat, &A, &sig, &prod, &hold, {0.0f}, &mask, 0.01, 0.01, 0.01, 1.0e9f, &g};
+  Sweeper sweeper;
+  for (int step = 0; step < 20; ++step) {
+    hold = hnew;
+    converge(sweeper, in, gin.bound, StepControl{500, 1e-7f}, hnew);
+  }
+  const double R = 5.5 + 5.5 / 4;
+  for (int k = 2; k <= nz - 1; ++k) {
+    const double want = k <= 6 ? 100 * (k - 1) / R : 100 - 100 * (nz - k) / (4 * R);
+    EXPECT_NEAR(hnew[cell(2, 2, k)], want, 0.01) << "layer " << k;
+  }
+}
+
+}  // namespace
+}  // namespace ph
