@@ -72,7 +72,7 @@ def main(argv=None):
         model = build(desc)
     except DescriptionError as e:
         return fail(f"{args.member}: {e}")
-    if desc["hydration"]["mode"] == "exponential":
+    if desc["mode"] == "legacy" and desc["hydration"]["mode"] == "exponential":
         print(f"{PROG}: warning: with the exponential curve the program speeds the heat up in hot "
               "concrete, which the program can only cap at the binder's total heat: see model.md", file=sys.stderr)
     if model["first"][1] > 0.02:
