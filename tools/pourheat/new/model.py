@@ -133,6 +133,8 @@ def materials(d_, model):
             face = {"topcover": "top", "sidecover": "sides", "film": None}[m]
             cover = d_["cover"].get(face) if face else None
             n, dd = surface_depth(model, m)
+            if sound and face == "sides" and hasattr(x, "round") and not x.round[1]:
+                cover = None  # only the cells between the round outline and the circle, the cover folded
             if cover:
                 # The layer's own heat capacity, spread over its cells; in
                 # the sound mode its cells resist as the layer does.

@@ -336,13 +336,14 @@ def sound_hydration_lines(d_):
             which = "characteristic age p3" if h["mode"] == "exponential" else "time scale p1 and age p2"
             L += [f"The preset gives its curve at {num(PRESET_AT)} C; at {num(ref)} C each of its ages is "
                   f"{f:.4f} times as long (exp(E/R (1/{num(round(ref + 273.15, 2))} - 1/"
-                  f"{num(PRESET_AT + 273.15)}))), and so is its {which}.", ""]
+                  f"{num(PRESET_AT + 273.15)}))), and so {'is' if h['mode'] == 'exponential' else 'are'} its {which}.", ""]
     p = h.get("p")
     if h["mode"] == "table":
         L.append(f"Measured heat-rate table from `{h['file']}` ({len(h['rows'])} rows), read against the "
                  f"equivalent age: the program scales it to release {num(h['heat'])} kJ/kg x "
-                 f"{num(d_['content'])} kg/m3 = {qtot / 1e6:.4g} MJ/m3 by the age of the row it adds after the "
-                 "last (2.3 t_n - 1.3 t_(n-1)).")
+                 f"{num(d_['content'])} kg/m3 = {qtot / 1e6:.4g} MJ/m3 by the equivalent age of the row it adds "
+                 f"after the last, 2.3 t_n - 1.3 t_(n-1) = {num(round(table_end(h['rows']), 3))} h, and nothing "
+                 "after it: `heat` is what the binder releases by then.")
         total = qtot
     elif h["mode"] == "exponential":
         L.append(f"Exponential curve: released fraction {num(p[0])} x exp(-({num(round(p[2], 4))} h / te)^"
@@ -359,48 +360,56 @@ def sound_hydration_lines(d_):
     return L
 
 
+def table_end(rows):
+    """The equivalent age (h) by which a rate table releases all its heat in
+    the sound mode: that of the row the program adds after the last."""
+    return 2.3 * rows[-1][0] - 1.3 * rows[-2][0]
+
+
 def sound_surface_lines(d_, model):
-    """Each surface in air: the resistance asked and modelled, and how: a
-    film on the held air with any thin cover folded in, or cover cells and
-    the film beyond them; a cover in the soil as cells."""
+    """Each surface: the resistance asked and modelled, and how: a film on
+    the held air with any thin cover folded in, or cover cells (the film
+    beyond them when in air); per plan axis where the cells' size differs."""
     x, y = model["x"], model["y"]
     mats, number = model["materials"], model["number"]
     L = ["| Face | Requested resistance m2 K/W | Modelled | As |", "|---|---|---|---|"]
-    for f in model["faces"]:
-        cover, n = f["cover"], f["cells"]
-        air = f"the held {mats[f['air']]['name']} ({number[f['air']]})"
-        how = f"a film of {f['film']:.4g} W/(m2 K) on {air}"
-        if cover and n:
-            m = "topcover" if f["face"] == "top" else "sidecover"
-            how = (f"{n} cell{'s' * (n > 1)} of the {cover['name']} ({number[m]}; {num(round(cover['t'], 4))} m "
-                   f"in cells of {num(round(f['d'], 4))} m, {mats[m]['k']:.4g} W/(m K) so that they resist as "
-                   f"it does), then " + how)
-            got = n * f["d"] / mats[m]["k"] + 1 / f["film"]
-        else:
+    faces = list(model["faces"])
+    side = d_["cover"].get("sides")
+    if d_["sides"] == "soil" and side:
+        faces.append({"face": "sides", "R": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
+    for f in faces:
+        cover, n, m = f["cover"], f["cells"], "topcover" if f["face"] == "top" else "sidecover"
+        if f["air"]:
+            film = f"a film of {f['film']:.4g} W/(m2 K) on the held {mats[f['air']]['name']} ({number[f['air']]})"
+        if not (cover and n):
+            how = film
             if cover:
                 how += (f": 1/{num(d_['film'])} and {num(round(cover['t'] * 1000, 3))} mm of {cover['name']} "
                         f"of {num(cover['k'])} W/(m K), thinner than a cell ({num(round(f['d'], 4))} m), "
                         "folded in without its heat capacity")
-            got = 1 / f["film"]
-        if f["scale"] != 1:
-            how += (f"; written as {f['h']:.4g} W/(m2 K): the outline in whole cells has "
-                    f"{1 / f['scale']:.3f} times the face of the round one")
-        L.append(f"| {f['face']} | {f['R']:.3f} | {got:.3f} | {how} |")
-    side = d_["cover"].get("sides")
-    if d_["sides"] == "soil" and side:
-        m = "sidecover"
-        n, dd = surface_depth(model, m)
-        L.append(f"| sides (in the soil) | {side['t'] / side['k']:.3f} | {n * dd / mats[m]['k']:.3f} | "
-                 f"{n} cell{'s' * (n > 1)} of the {side['name']} ({number[m]}), {mats[m]['k']:.4g} W/(m K) so "
-                 "that they resist as it does |")
+            if f["scale"] != 1:
+                how += (f"; written as {f['h']:.4g} W/(m2 K): the outline in whole cells has "
+                        f"{1 / f['scale']:.3f} times the face of the round one")
+            L.append(f"| {f['face']} | {f['R']:.3f} | {1 / f['film']:.3f} | {how} |")
+            continue
+        axes = [model["z"]] if m == "topcover" else [x] if hasattr(x, "round") else \
+            [a for a in (x, y) if "cover" in a.zones]
+        k = mats[m]["k"]
+        for a in axes:
+            label = f["face"] + (f" facing {a.name}" if len(axes) > 1 else "") + ("" if f["air"] else " (in the soil)")
+            how = (f"{n} cell{'s' * (n > 1)} of {cover['name']} (material {number[m]}): "
+                   f"{num(round(cover['t'], 4))} m in cells of {num(round(a.d, 4))} m at {k:.4g} W/(m K), "
+                   "so that the cells resist as the cover does" + (f"; then {film}" if f["air"] else ""))
+            got = n * a.d / k + (1 / f["film"] if f["air"] else 0.0)
+            L.append(f"| {label} | {f['R']:.3f} | {got:.3f} | {how} |")
     L += ["", "Each face between two cells passes heat through the half cells on both sides in series, d/(2 k) "
           "each; a face between a computed cell and the held air passes it through the computed cell's "
           "half cell and the air's film, d/(2 k) + 1/h. So a surface in air needs no cells of its own: its "
           f"film h = {num(d_['film'])} W/(m2 K) (`air.film`) stands on the held air, and a cover thinner "
           "than a cell is folded into it, 1/h + thickness/conductivity. A cover a cell thick or more is "
           "modelled as cells with its own heat capacity, spread over them, and a conductivity that makes "
-          "them resist as the cover does."]
-    if hasattr(x, "round") and model["faces"] and model["faces"][-1]["face"] == "sides":
+          "them resist as the cover does (a cover in the soil takes at least one cell)."]
+    if any(f["scale"] != 1 for f in model["faces"]):
         L += ["", "The round outline in whole cells has more face than the circle; the side film is scaled "
               "by the circumference over that face, so that the sides pass the heat of a round surface."]
     return L
