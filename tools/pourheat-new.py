@@ -15,8 +15,13 @@ The grid follows from the program's rules: a mirror face copies the plane two
 cells inside, so the symmetry plane runs through the centres of the cells
 next to it and a mirrored half-width is (n - 0.5) cells; only the faces of
 the grid and the columns outside the plan outline hold the temperatures of
-soil and air; a material without a boundary block starts at 0 C; each cell
-uses its own conductivity on all its faces.
+soil and air; a material without a boundary block starts at 0 C.
+
+The project ends with a [Physics] block (the sound mode): heat balanced at
+every face, surface films on the held air, each cell's heat of hydration by
+its own equivalent age. With [physics] mode = "legacy" the tool writes the
+project of the program's earlier physics, where each cell uses its own
+conductivity on all its faces and surfaces need cells of their own.
 
 A description that cannot be built ends the tool with one line naming the
 key and exit status 2; nothing is written then.
