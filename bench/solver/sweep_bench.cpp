@@ -7,6 +7,9 @@
 // how fast the processor divides doubles at each kernel's vector width
 // (division_floor.h), and the end of the run prints each form's time as a
 // multiple of that floor: divisions per update x time per division.
+// Balanced conduction (one weight per face, shared by its two cells) is
+// timed on the same grid in the same forms, and the run ends with its time
+// per update over the legacy sweep's, kernel by kernel.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -18,6 +21,7 @@
 
 #include "division_floor.h"
 #include "plain_sweep.h"
+#include "solver/balanced_formula.h"
 #include "solver/cell_formula.h"
 #include "solver/converge.h"
 #include "solver/sweep.h"
@@ -37,6 +41,8 @@ struct Scene {
   RealField start = RealField(cellCount, 12.0f);
   std::vector<int> secmask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
   StepInputs in;
+  Conductances g;
+  StepInputs balanced;  // the same step in balanced conduction
   long long updates = 0;  // cell updates per sweep
 
   Scene() {
@@ -67,6 +73,9 @@ struct Scene {
     in.secmask = &secmask;
     in.dx2 = in.dy2 = in.dz2 = double(0.3f) * double(0.3f);
     in.dtstep = 5400.0f;
+    balanced = in;
+    formConductances({n, n, n, &imat, &sig, nullptr, 0.3f, 0.3f, 0.3f, {'D', 'D', 'D', 'D', 'D', 'D'}, &secmask}, g);
+    balanced.conductances = &g;
   }
 };
 
@@ -118,6 +127,12 @@ void BM_SweepReference(benchmark::State& state) {
   });
 }
 
+void BM_SweepBalancedReference(benchmark::State& state) {
+  timeSweeps(state, "balanced reference", [](RealField& f, float ts, float& err, double& relax) {
+    formula::balanced::plainBalancedSweep(scene().balanced, f, ts, err, relax);
+  });
+}
+
 void BM_SweepPlain(benchmark::State& state) {
   bench::PlainSweeper plain;
   plain.prepare(scene().in);
@@ -129,23 +144,23 @@ void BM_SweepPlain(benchmark::State& state) {
 // The Sweeper as the step iteration uses it: the field loaded once into the
 // sweep's layout (untimed, as are the reloads every ten sweeps), then only
 // the sweeps timed.
-void BM_Sweeper(benchmark::State& state, Sweeper::Isa isa, int threads) {
+void BM_Sweeper(benchmark::State& state, Sweeper::Isa isa, int threads, bool balanced) {
   Sweeper sweeper({.threads = threads});
   sweeper.useIsa(isa);
-  sweeper.prepare(scene().in);
+  sweeper.prepare(balanced ? scene().balanced : scene().in);
   timeSweeps(
-      state, std::string("Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""),
+      state, std::string(balanced ? "Balanced " : "Sweeper ") + Sweeper::isaName(isa) + (threads == 2 ? " x2" : ""),
       [&](RealField&, float ts, float& err, double& relax) { sweeper.sweep(ts, err, relax); },
       [&](const RealField& f) { sweeper.load(f); });
 }
 
 // The per-step part: what prepare() forms once for all sweeps of a step.
-void BM_SweeperPrepare(benchmark::State& state) {
+void BM_SweeperPrepare(benchmark::State& state, bool balanced) {
   Sweeper sweeper;
   double best = 1e300;
   for (auto _ : state) {
     const auto t0 = std::chrono::steady_clock::now();
-    sweeper.prepare(scene().in);
+    sweeper.prepare(balanced ? scene().balanced : scene().in);
     const double sec = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     state.SetIterationTime(sec);
     best = std::min(best, sec);
@@ -161,16 +176,23 @@ int main(int argc, char** argv) {
   using namespace ph;
   benchmark::RegisterBenchmark("Sweep/reference", BM_SweepReference)->UseManualTime()->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("Sweep/plain", BM_SweepPlain)->UseManualTime()->Unit(benchmark::kMillisecond);
-  for (int threads : {1, 2})
-    for (Sweeper::Isa isa : Sweeper::supportedIsas())
-      benchmark::RegisterBenchmark((std::string("Sweep/Sweeper_") + Sweeper::isaName(isa) + "/threads:" +
-                                    std::to_string(threads)).c_str(),
-                                   BM_Sweeper, isa, threads)
-          ->UseManualTime()
-          ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("Sweep/Sweeper_prepare", BM_SweeperPrepare)
+  benchmark::RegisterBenchmark("Sweep/balanced_reference", BM_SweepBalancedReference)
       ->UseManualTime()
       ->Unit(benchmark::kMillisecond);
+  // Legacy and balanced side by side, kernel by kernel.
+  for (int threads : {1, 2})
+    for (Sweeper::Isa isa : Sweeper::supportedIsas())
+      for (bool balanced : {false, true})
+        benchmark::RegisterBenchmark((std::string(balanced ? "Sweep/Balanced_" : "Sweep/Sweeper_") +
+                                      Sweeper::isaName(isa) + "/threads:" + std::to_string(threads)).c_str(),
+                                     BM_Sweeper, isa, threads, balanced)
+            ->UseManualTime()
+            ->Unit(benchmark::kMillisecond);
+  for (bool balanced : {false, true})
+    benchmark::RegisterBenchmark(balanced ? "Sweep/Balanced_prepare" : "Sweep/Sweeper_prepare", BM_SweeperPrepare,
+                                 balanced)
+        ->UseManualTime()
+        ->Unit(benchmark::kMillisecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
@@ -183,6 +205,17 @@ int main(int argc, char** argv) {
     for (const auto& [name, ns] : bestNs)
       std::printf("  %-18s %8.3f ns   reference / this = %6.2f\n", name.c_str(), ns, bestNs["reference"] / ns);
   }
+
+  // Balanced conduction against the legacy sweep, same grid, same run.
+  std::printf("\nBalanced / legacy, best ns per cell update (goal: at most 1.5):\n");
+  for (const char* two : {"", " x2"})
+    for (Sweeper::Isa isa : Sweeper::supportedIsas()) {
+      const auto legacy = bestNs.find(std::string("Sweeper ") + Sweeper::isaName(isa) + two);
+      const auto balanced = bestNs.find(std::string("Balanced ") + Sweeper::isaName(isa) + two);
+      if (legacy != bestNs.end() && balanced != bestNs.end())
+        std::printf("  %-8s %-11s %8.3f / %8.3f ns = %5.2f\n", Sweeper::isaName(isa), *two ? "two threads" : "one thread",
+                    balanced->second, legacy->second, balanced->second / legacy->second);
+    }
 
   // The floor: the divisions of an update at the divider's pace. Beside it,
   // the conversions of an update (six neighbours and the old value widened,

@@ -2,9 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-
 #include <optional>
+#include <string>
 
 #include "driver/sound.h"
 #include "hydration/field.h"
@@ -206,6 +205,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   solve.in.heat = heat.heat(run, s, c, st.sums);
   ttdirich(run, s, c.time - c.dtstep / 2.0f, s.hnew);
   nedge(nx, ny, nz, s.bound, s.hnew);
+  if (solve.sound) solve.sound->beforeStep(s, solve.hold);
   solve.in.dtstep = c.dtstep;
   int sweeps = 0;
   float tol = 0.0f;
@@ -295,6 +295,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
   heat->start(run, s);
   const StepLimits limits = stepLimits(run, s, materials);
 
+  if (s.physics.present) solve.sound.emplace(s);
   Steps st;
   // In the sound mode the first step too is at most maxstep.
   const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;
@@ -309,10 +310,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
     st.clock.time = s.start - first;
     run.free(kLog, {"TIME , error , dt hrs, qused %,  rms ,  xmax ,  xmin ,  xavg"});
     solve.in = stepInputs(s, solve.hold);
-    if (s.physics.present) {
-      solve.sound.emplace(s);
-      solve.in.conductances = solve.sound->conductances();
-    }
+    if (solve.sound) solve.in.conductances = solve.sound->conductances();
     solve.control = {s.maxits, s.maxerr};
     if (heat->followsConcrete()) st.sums = concreteSums(s.nx, s.ny, s.nz, s.imat, s.prod, s.hnew);
     for (;;) {

@@ -13,11 +13,17 @@ SoundRun::SoundRun(const ModelState& s) {
   cells_ = balanceCells(inputs_, conductances());
 }
 
+void SoundRun::beforeStep(const ModelState& s, RealField& hold) const {
+  if (balanced_) boundary(s.nx, s.ny, s.nz, s.bound, hold);
+}
+
 bool SoundRun::solveOn(const ModelState& s, const StepInputs& in, StepControl& control) {
   step_ = stepEnergy(cells_, in, s.hnew);
-  if (std::fabs(step_.error()) <= 1.0e-5 * step_.moved() || tightened_ >= 4) return false;
+  // Legacy conduction does not balance between materials, however far it
+  // is iterated.
+  if (!balanced_ || std::fabs(step_.error()) <= 1.0e-4 * step_.moved() || figures_.tightened >= 4) return false;
   control.maxerr /= 10.0f;
-  ++tightened_;
+  ++figures_.tightened;
   return true;
 }
 
@@ -30,14 +36,9 @@ const HeatFigures& SoundRun::afterStep(const ModelState& s, const StepInputs& in
   f.lost -= e.crossing;
 
   // The concrete: computed cells that produce heat, each by its share.
+  // A source that follows the cells one by one lists these same cells in
+  // the same (memory) order.
   const CellHydration* own = heat.cellHydration();
-  if (own && shareOf_.empty()) {
-    std::size_t at = 0;
-    for (const std::size_t c : own->cells) {
-      while (cells_.cells[at].c != c) ++at;  // both in memory order
-      shareOf_.push_back(cells_.cells[at].share);
-    }
-  }
   legacyRelease_ += double(in.heat.rate) * double(in.dtstep);
   double releasable = 0, mean = 0, weight = 0;
   float hot = -std::numeric_limits<float>::infinity(), cold = std::numeric_limits<float>::infinity();

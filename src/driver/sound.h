@@ -3,7 +3,6 @@
 // concrete, for heat.csv and the lines that end the run.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "hydration/source.h"
@@ -22,14 +21,17 @@ class SoundRun {
   // The conductances the sweeps use; nullptr for legacy conduction.
   const Conductances* conductances() const { return balanced_ ? &weights_ : nullptr; }
 
+  // Before a step: with balanced conduction the mirror faces of the field
+  // the step starts from hold their copies too, so that no heat crosses a
+  // symmetry plane at the old level either (at the start of a run they hold
+  // whatever the project put there).
+  void beforeStep(const ModelState& s, RealField& hold) const;
+
   // Whether the step just solved (`in` as the sweeps had it, hnew at its
-  // end) is to be solved on: where its heat does not balance to 1e-5 of the
+  // end) is to be solved on: where its heat does not balance to 1e-4 of the
   // heat it moves, the tolerance is made ten times tighter, for this step
   // and the rest of the run (down to 1e-4 of maxerr), and true returned.
   bool solveOn(const ModelState& s, const StepInputs& in, StepControl& control);
-  // How many times the tolerance was made tighter.
-  int tightened() const { return tightened_; }
-
   // The step just solved, as solveOn() last saw it, ending at `time`,
   // taken into the figures of the run.
   const HeatFigures& afterStep(const ModelState& s, const StepInputs& in, const HeatSource& heat, float time);
@@ -44,11 +46,9 @@ class SoundRun {
   bool balanced_ = false;
   Conductances weights_;
   BalanceCells cells_;
-  std::vector<double> shareOf_;  // the share of each cell of the heat source's list
   double legacyRelease_ = 0;     // sum of rate x dt: a legacy source's release per unit of production
   HeatFigures figures_;
   StepEnergy step_;
-  int tightened_ = 0;
 };
 
 }  // namespace ph

@@ -111,9 +111,13 @@ double maturityRate(double T, double activation, double reference) {
 namespace {
 
 // Each producing cell of the computed columns with its own age and release.
-// The temperature of a cell over a step is its temperature at the start,
-// carried on to mid-step along its change over the step before (the first
-// step takes the start temperature): no solve more than the step's own.
+// The temperature of a cell over a step is taken at mid-step: its
+// temperature at the start, plus half of what the step adds, which is the
+// conduction the cell had over the step before (its change then less its
+// own heat then, over its capacity) carried on, and its own heat of this
+// step over its capacity. That heat depends on the age it reaches, so the
+// age is found by three passes from the conduction alone: no solve more
+// than the step's own.
 class MaturityHeat final : public HeatSource {
  public:
   MaturityHeat(ReleaseCurve curve, const PhysicsOptions& p) : curve_(std::move(curve)), physics_(p) {}
@@ -128,6 +132,7 @@ class MaturityHeat final : public HeatSource {
           state_.age.push_back(0.0);
           state_.released.push_back(0.0);
           before_.push_back(s.hnew[c]);
+          heated_.push_back(0.0);
         }
   }
 
@@ -135,21 +140,29 @@ class MaturityHeat final : public HeatSource {
     const double dt = clock.dtstep;
     // Hydration starts at the run's start: the first step ends there.
     const double hydrating = std::max(0.0, double(clock.time) - std::max(double(clock.time) - dt, double(s.start)));
-    const double ahead = lastStep_ > 0.0 ? 0.5 * dt / lastStep_ : 0.0;
     double weighted = 0.0, weight = 0.0;
     for (std::size_t n = 0; n < state_.cells.size(); ++n) {
       const std::size_t c = state_.cells[n];
+      const int m = s.imat[c];
       const double T = double(s.hnew[c]);
-      const double mid = T + ahead * (T - double(before_[n]));
+      const double perDegree = double(s.A[m]);  // J/(m3 K)
+      const double full = double(s.qtot) * double(s.prod[m]);  // J/m3 at a released fraction of 1
+      // The conduction of the step before, in K over the half step now.
+      const double drift = lastStep_ > 0.0 ? (T - double(before_[n]) - heated_[n] / perDegree) * 0.5 * dt / lastStep_ : 0.0;
+      double F = state_.released[n], age = state_.age[n];
+      for (int pass = 0; pass < 3; ++pass) {
+        const double mid = T + drift + 0.5 * full * (F - state_.released[n]) / perDegree;
+        age = state_.age[n] + hydrating / 3600.0 * maturityRate(mid, physics_.activation, physics_.reference);
+        F = curve_.at(age);
+      }
+      const double heat = full * (F - state_.released[n]);
+      cells_[c] = dt > 0.0 ? static_cast<float>(heat / dt) : 0.0f;
       before_[n] = s.hnew[c];
-      const double age = state_.age[n] + hydrating / 3600.0 * maturityRate(mid, physics_.activation, physics_.reference);
-      const double F = curve_.at(age);
-      const double prod = s.prod[s.imat[c]];
-      cells_[c] = dt > 0.0 ? static_cast<float>(double(s.qtot) * prod * (F - state_.released[n]) / dt) : 0.0f;
+      heated_[n] = heat;
       state_.age[n] = age;
       state_.released[n] = F;
-      weighted += prod * F;
-      weight += prod;
+      weighted += double(s.prod[m]) * F;
+      weight += double(s.prod[m]);
     }
     lastStep_ = dt;
     qused_ = weight > 0.0 ? static_cast<float>(weighted / weight * s.qtot) : 0.0f;
@@ -163,7 +176,8 @@ class MaturityHeat final : public HeatSource {
   const ReleaseCurve curve_;
   const PhysicsOptions physics_;
   CellHydration state_;
-  std::vector<float> before_;  // each cell's temperature at the start of the step before
+  std::vector<float> before_;    // each cell's temperature at the start of the step before
+  std::vector<double> heated_;   // and the heat it released in that step (J/m3)
   double lastStep_ = 0.0;      // its length (s); 0 before the first step
   RealField cells_ = RealField(cellCount, 0.0f);
 };

@@ -1,5 +1,6 @@
 #include "results/heat_file.h"
 
+#include <cmath>
 #include <cstdio>
 
 namespace ph {
@@ -34,8 +35,9 @@ void writeHeatHeader(Run& run) {
 
 void writeHeatLine(Run& run, float time, const HeatFigures& f) {
   std::string line = printed("%.3f,%.6f,", time / 3600.0f, f.released / kMJ) + percent(f.released, f.releasable);
+  // No share of a release under 1 J.
   line += printed(",%.6f,%.6f,%.6f,", f.stored / kMJ, f.lost / kMJ, f.error() / kMJ) +
-          percent(f.error(), f.released);
+          percent(f.error(), f.released >= 1.0 ? f.released : 0.0);
   if (f.concrete > 0)
     line += printed(",%.5f,%.5f,%.5f", f.hydrationMin, f.hydrationMean, f.hydrationMax) +
             printed(",%.3f,%.3f", f.ageHottest, f.ageColdest);
@@ -58,12 +60,15 @@ void writePhysicsLines(Run& run, const ModelState& s, const HeatFigures& f, cons
   for (int m = 1; m <= matcap; ++m)
     if (p.film[m] > 0.0f) films += filmText(films.empty(), m, p.film[m]);
   if (!films.empty()) lines.push_back("films:" + films);
+  if (f.tightened > 0)
+    lines.push_back(printed("to balance the heat of its steps the tolerance was made %g times tighter (maxerr %g)",
+                            std::pow(10.0, f.tightened), s.maxerr / std::pow(10.0, f.tightened)));
   lines.push_back(printed("heat: released %.6f MJ", f.released / kMJ) +
                   (f.releasable > 0.0 ? " (" + percent(f.released, f.releasable) + " % of what the concrete can release)"
                                       : std::string()) +
                   printed(", stored %.6f MJ, lost %.6f MJ through held faces", f.stored / kMJ, f.lost / kMJ) +
                   printed(", balance error %.6f MJ", f.error() / kMJ) +
-                  (f.released > 0.0 ? " (" + percent(f.error(), f.released) + " %)" : std::string()));
+                  (f.released >= 1.0 ? " (" + percent(f.error(), f.released) + " %)" : std::string()));
   for (const int unit : {kTerminal, kLog})
     for (const std::string& line : lines) run.free(unit, {line});
 }

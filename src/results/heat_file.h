@@ -23,6 +23,7 @@ struct HeatFigures {
   long long concrete = 0;
   double hydrationMin = 0, hydrationMean = 0, hydrationMax = 0;  // fraction of qtot released
   double ageHottest = 0, ageColdest = 0;                         // equivalent age (h)
+  int tightened = 0;  // times the steps' tolerance was made ten times tighter to balance their heat
 
   double error() const { return released - lost - stored; }
 };

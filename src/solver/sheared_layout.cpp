@@ -133,4 +133,11 @@ void unshearField(const ShearKernels& kern, const ShearedLayout& l, const float*
   for (int k = 1; k <= l.nz; ++k) kern.outFloat(sheared + (k - 1) * l.layerSize, field + cell(1, 1, k), l.nx, l.ny);
 }
 
+void shearDoubles(const ShearedLayout& l, const double* field, std::vector<double>& sheared) {
+  sheared.assign(l.size(), 0.0);
+  for (int k = 1; k <= l.nz; ++k)
+    for (int j = 1; j <= l.ny; ++j)
+      for (int i = 1; i <= l.nx; ++i) sheared[std::size_t(l.at(i, j, k))] = field[cell(i, j, k)];
+}
+
 }  // namespace ph

@@ -41,4 +41,8 @@ const ShearKernels& shearKernels(SweepIsa isa);
 void shearField(const ShearKernels& kern, const ShearedLayout& l, const float* field, float* sheared);
 void unshearField(const ShearKernels& kern, const ShearedLayout& l, const float* sheared, float* field);
 
+// The layers 1..nz of a field of doubles into a sheared copy, resized to the
+// layout, 0 where no cell lies; one cell at a time, for what changes seldom.
+void shearDoubles(const ShearedLayout& l, const double* field, std::vector<double>& sheared);
+
 }  // namespace ph

@@ -1,11 +1,15 @@
 #include "solver/sweep.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <unordered_map>
 
-#include "solver/balanced_formula.h"
+#include "solver/conductance.h"
 #include "solver/sweep_kernels.h"
 
 namespace ph {
@@ -14,9 +18,81 @@ namespace {
 
 bool sweepsAnything(const StepInputs& in) { return in.nx >= 3 && in.ny >= 3 && in.nz >= 3; }
 
-// The field kept in its own layout: a grid too small for a sweep, or
-// balanced conduction (for now swept by the plain balanced sweep).
-bool plainLayout(const StepInputs& in) { return !sweepsAnything(in) || in.conductances; }
+// Codes the six weights of every computed cell (active: not 0 at its
+// position in a layer): the 255 commonest sets of six get a row of the table
+// each, the others unclassedWeights. A position that is not a computed cell
+// takes the code of the computed cell before it in its row (or, where there
+// is none, after it): its lane in a run is never stored, and so the runs
+// find their lanes agreeing wherever their computed cells do.
+void codeWeights(const ShearedLayout& l, const int* active, const double* wI, const double* wJ, const double* wK,
+                 std::vector<std::uint8_t>& code, std::vector<double>& rows) {
+  using Six = std::array<double, 6>;
+  struct Bits {
+    std::size_t operator()(const Six& w) const {
+      std::size_t h = 0;
+      for (double x : w) h = h * 1000003u ^ std::hash<std::uint64_t>()(std::bit_cast<std::uint64_t>(x));
+      return h;
+    }
+    bool operator()(const Six& a, const Six& b) const { return std::memcmp(a.data(), b.data(), sizeof a) == 0; }
+  };
+  const std::ptrdiff_t L = l.layerSize;
+  auto six = [&](std::ptrdiff_t c, std::ptrdiff_t p) {
+    return Six{wI[p - 1], wI[c], wJ[p], wJ[c], wK[c - L], wK[c]};
+  };
+  auto eachCell = [&](auto f) {
+    for (int k = 2; k <= l.nz - 1; ++k)
+      for (int r = 0; r < l.ny; ++r)
+        for (int i = 0; i < rowPitch; ++i) {
+          const std::ptrdiff_t row = (k - 1) * L + std::ptrdiff_t(r) * rowPitch;
+          const std::ptrdiff_t prv = (k - 1) * L + std::ptrdiff_t(r == 0 ? l.ny - 1 : r - 1) * rowPitch;
+          f(row + i, prv + i, active[std::ptrdiff_t(r) * rowPitch + i] != 0);
+        }
+  };
+  // Neighbouring cells mostly share their six: the last one found is kept.
+  std::unordered_map<Six, std::size_t, Bits, Bits> counts;
+  Six last{};
+  std::size_t* lastCount = nullptr;
+  eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
+    if (!computed) return;
+    const Six w = six(c, p);
+    if (!lastCount || !Bits()(w, last)) last = w, lastCount = &counts[w];
+    ++*lastCount;
+  });
+  std::vector<std::pair<std::size_t, Six>> common;
+  for (const auto& [w, n] : counts) common.push_back({n, w});
+  const std::size_t kept = std::min<std::size_t>(common.size(), unclassedWeights);
+  std::partial_sort(common.begin(), common.begin() + std::ptrdiff_t(kept), common.end(),
+                    [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::unordered_map<Six, std::uint8_t, Bits, Bits> codeOf;
+  rows.assign(6 * runLength * std::size_t(unclassedWeights), 0.0);
+  for (std::size_t n = 0; n < kept; ++n) {
+    codeOf[common[n].second] = std::uint8_t(n);
+    for (int f = 0; f < 6; ++f)
+      std::fill_n(rows.begin() + std::ptrdiff_t((6 * n + f) * runLength), runLength, common[n].second[f]);
+  }
+  code.assign(l.size(), 0);
+  std::vector<bool> set(l.size(), false);
+  std::uint8_t lastCode = 0;
+  bool known = false;
+  eachCell([&](std::ptrdiff_t c, std::ptrdiff_t p, bool computed) {
+    if (!computed) return;
+    const Six w = six(c, p);
+    if (!known || !Bits()(w, last)) {
+      const auto it = codeOf.find(w);
+      last = w, known = true;
+      lastCode = it == codeOf.end() ? std::uint8_t(unclassedWeights) : it->second;
+    }
+    code[c] = lastCode;
+    set[c] = true;
+  });
+  // The other positions of each row, from the left and then from the right.
+  for (std::ptrdiff_t row = 0; row < std::ptrdiff_t(l.size()); row += rowPitch) {
+    for (std::ptrdiff_t c = row + 1; c < row + rowPitch; ++c)
+      if (!set[c] && set[c - 1]) code[c] = code[c - 1], set[c] = true;
+    for (std::ptrdiff_t c = row + rowPitch - 2; c >= row; --c)
+      if (!set[c] && set[c + 1]) code[c] = code[c + 1], set[c] = true;
+  }
+}
 
 }  // namespace
 
@@ -69,9 +145,9 @@ void Sweeper::begin(const StepInputs& in, const RealField& hnew, const std::func
 }
 
 int Sweeper::divisionsPerUpdate(float tscale) const {
-  int n = 4;
+  int n = in_.conductances ? 0 : 4;
   for (double d2 : {in_.dx2, in_.dy2, in_.dz2})
-    if (exactReciprocal(d2) != 0.0) --n;
+    if (!in_.conductances && exactReciprocal(d2) != 0.0) --n;
   if (!(tscale > 0.0f && tscale <= std::numeric_limits<float>::max())) ++n;
   return n;
 }
@@ -79,17 +155,29 @@ int Sweeper::divisionsPerUpdate(float tscale) const {
 void Sweeper::prepare(const StepInputs& in) {
   in_ = in;
   const int nx = in.nx, ny = in.ny, nz = in.nz;
-  if (plainLayout(in)) return;
+  if (!sweepsAnything(in)) return;
   const Kernels& kern = kernels(isa_);
   const ShearKernels& shears = shearKernels(isa_);
   layout_.shape(nx, ny, nz);
   const std::ptrdiff_t layerSize = layout_.layerSize;
   const std::size_t size = layout_.size();
   if (work_.size() < size) work_.resize(size, 0.0f);
+  const bool balanced = in.conductances != nullptr;
   if (mat_.size() < size) {
     mat_.resize(size, 0);
     oldTerm_.resize(size, 0.0);
-    oldLapl_.resize(size, 0.0);
+  }
+  if (!balanced && oldLapl_.size() < size) oldLapl_.resize(size, 0.0);
+  if (balanced && recip_.size() < size) recip_.resize(size, 0.0);
+  const Conductances* g = in.conductances;
+  if (balanced && (g->stamp != weightsStamp_ || weightsShape_[0] != nx || weightsShape_[1] != ny ||
+                   weightsShape_[2] != nz)) {
+    shearDoubles(layout_, g->plusI.data(), wI_);
+    shearDoubles(layout_, g->plusJ.data(), wJ_);
+    shearDoubles(layout_, g->plusK.data(), wK_);
+    weightsStamp_ = g->stamp;
+    weightsShape_[0] = nx, weightsShape_[1] = ny, weightsShape_[2] = nz;
+    codedActive_.clear();
   }
   schedule_.shape(nx, ny, layout_.diagRow);
   active_.assign(std::size_t(layerSize), 0);
@@ -98,6 +186,10 @@ void Sweeper::prepare(const StepInputs& in) {
     for (int i = 2; i <= nx - 1; ++i)
       if (mask[column(i, j)]) active_[layout_.diagRow[i + j - 2] + i] = -1;
   schedule_.mark(active_.data());
+  if (balanced && codedActive_ != active_) {
+    codeWeights(layout_, active_.data(), wI_.data(), wJ_.data(), wK_.data(), wcode_, wrows_);
+    codedActive_ = active_;
+  }
 
   // Per material: the denominator, and the operands of the old-level term.
   const double S = formula::inverseSquares(in.dx2, in.dy2, in.dz2);
@@ -127,6 +219,10 @@ void Sweeper::prepare(const StepInputs& in) {
   p.active = active_.data();
   p.oldTerm = oldTerm_.data();
   p.oldLapl = oldLapl_.data();
+  p.balanced = balanced;
+  p.wI = wI_.data(), p.wJ = wJ_.data(), p.wK = wK_.data();
+  p.recip = recip_.data();
+  p.alpha = alpha;
   p.A = Ad, p.sig = sigd, p.Q = Qd;
   p.layerSize = layerSize;
   p.nx = nx, p.ny = ny;
@@ -148,7 +244,7 @@ void Sweeper::prepare(const StepInputs& in) {
 // A grid too small for a sweep keeps the field in its own layout: the sweeps
 // change nothing, and the mirror faces are boundary()'s.
 void Sweeper::load(const RealField& field) {
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     work_.assign(field.begin(), field.end());
     return;
   }
@@ -156,7 +252,7 @@ void Sweeper::load(const RealField& field) {
 }
 
 void Sweeper::store(RealField& field) const {
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     std::copy(work_.begin(), work_.begin() + std::ptrdiff_t(field.size()), field.begin());
     return;
   }
@@ -165,7 +261,7 @@ void Sweeper::store(RealField& field) const {
 
 void Sweeper::mirrorFaces(const FaceCodes& bound) {
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
-  if (plainLayout(in_)) {
+  if (!sweepsAnything(in_)) {
     // work_ holds the field as it is laid out in a RealField.
     RealField& plain = work_;
     boundary(nx, ny, nz, bound, plain);
@@ -184,10 +280,6 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   formula::shortStep(in_, relax);
   const int nx = in_.nx, ny = in_.ny, nz = in_.nz;
   if (!sweepsAnything(in_)) return;
-  if (in_.conductances) {
-    formula::balanced::plainBalancedSweep(in_, work_, tscale, err, relax);
-    return;
-  }
   const Kernels& kern = kernels(isa_);
 
   Shared s;
@@ -211,6 +303,11 @@ void Sweeper::sweep(float tscale, float& err, double& relax) {
   s.powersOfTwo = (s.rx2 != 0.0 ? 1u : 0u) | (s.ry2 != 0.0 ? 2u : 0u) | (s.rz2 != 0.0 ? 4u : 0u);
   s.tscale = tscale;
   s.divideEach = !(tscale > 0.0f && tscale <= std::numeric_limits<float>::max());
+  s.balanced = in_.conductances != nullptr;
+  s.wI = wI_.data(), s.wJ = wJ_.data(), s.wK = wK_.data();
+  s.recip = recip_.data();
+  s.wcode = wcode_.data();
+  s.wrows = wrows_.data();
 
   // The middle column(s) of a layer: one when nx is odd, two when even.
   const int bandLo = (nx + 1) / 2, bandHi = nx + 1 - bandLo;

@@ -149,6 +149,17 @@ class Sweeper {
   std::vector<double> oldTerm_;      // (A*hold/dt + Q)/sig of each cell, sheared
   std::vector<double> oldLapl_;      // (1-alpha) * old-level Laplacian of each cell, sheared
   std::vector<float> work_;          // the field during the sweeps, sheared
+  // Balanced conduction: the weights, sheared, as of the forming stamped
+  // weightsStamp_ and the layout then; 1 / the denominator of each cell.
+  std::vector<double> wI_, wJ_, wK_;
+  std::uint64_t weightsStamp_ = 0;
+  int weightsShape_[3] = {0, 0, 0};
+  std::vector<double> recip_;
+  // The weights' codes (sheared) and table, and the computed cells they
+  // were made for.
+  std::vector<std::uint8_t> wcode_;
+  std::vector<double> wrows_;
+  std::vector<int> codedActive_;
 };
 
 }  // namespace ph

@@ -34,7 +34,19 @@ struct Shared {
   // wait: the quotient rises with the change, so the largest quotient is the
   // quotient of the largest change. Otherwise every change is divided.
   bool divideEach;
+  // Balanced conduction (balanced_formula.h): oldTerm holds the balanced
+  // old level, and per cell, sheared, the weights of its +i, +j and +k
+  // faces and 1 / its denominator; oldLapl, denom and mat are not read.
+  // Where a cell's code is not unclassedWeights, its six weights (-i, +i,
+  // -j, +j, -k, +k) are also row `code` of wrows, each eight times over: L
+  // cells of one code take them from there.
+  bool balanced;
+  const double *wI, *wJ, *wK, *recip;
+  const std::uint8_t* wcode;
+  const double* wrows;
 };
+
+inline constexpr int unclassedWeights = 255;
 
 // Half of a pass over one layer, restricted to the columns ia..ib.
 // A job that lags starts that many diagonals after the others of its call.
@@ -64,6 +76,12 @@ struct StepTables {
   std::ptrdiff_t layerSize;
   int nx, ny;
   double dx2, dy2, dz2, S, oneMinusAlpha, dt;
+  // Balanced conduction: the weights as in Shared (all layers), and the
+  // reciprocal denominators formed instead of oldLapl.
+  bool balanced;
+  const double *wI, *wJ, *wK;
+  double* recip;
+  double alpha;
 };
 
 struct Kernels {

@@ -155,13 +155,17 @@ struct Width {
   static PH_INLINE f narrow(d v) { return __builtin_convertvector(v, f); }
   static PH_INLINE f absf(f v) { return (f)((i)v & 0x7fffffff); }
 
+  typedef std::conditional_t<L == 8, std::uint64_t, std::conditional_t<L == 4, std::uint32_t, std::uint16_t>> word;
+  // Whether the L bytes from m agree.
+  static PH_INLINE bool agree(const std::uint8_t* m, word& w) {
+    std::memcpy(&w, m, sizeof w);
+    return w == word(word(w & 0xff) * word(0x0101010101010101ull));
+  }
   // The denominators of L cells from the table that holds each material's
   // eight times over: one load of a row when the materials agree.
   static PH_INLINE d denomAt(const double* rows, const std::uint8_t* m) {
-    typedef std::conditional_t<L == 8, std::uint64_t, std::conditional_t<L == 4, std::uint32_t, std::uint16_t>> word;
     word w;
-    std::memcpy(&w, m, sizeof w);
-    if (__builtin_expect(w == word(word(w & 0xff) * word(0x0101010101010101ull)), 1)) return loadd(rows + lanes * (w & 0xff));
+    if (__builtin_expect(agree(m, w), 1)) return loadd(rows + lanes * (w & 0xff));
     return gatherLanes(rows, m, std::make_integer_sequence<int, L>{});
   }
   template <int... l>

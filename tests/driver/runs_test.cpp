@@ -4,6 +4,7 @@
 //   from:P          the project P of the folder instead of base.prj
 //   cut:T, keep:T   the project up to its first T, without or with it
 //   set:F=>T        the first F of the project replaced by T
+//   append:T        T added at the end of the project
 //   project:T       the whole project file; as:N its name (project.prj)
 //   file:N=>T       a file N beside it; dir:N a folder; full:N a link to /dev/full
 //   args:A B C      the arguments; answer:T the answer to every pause; earlier
@@ -53,6 +54,7 @@ void runRow(const std::string& row) {
     else if (op == "cut") project = base.substr(0, at);
     else if (op == "keep") project = base.substr(0, at + unescape(arg).size());
     else if (op == "set") project.replace(at, unescape(pair[0]).size(), unescape(pair.at(1)));
+    else if (op == "append") project += unescape(arg);
     else if (op == "project") project = unescape(arg);
     else if (op == "as") projectName = arg;
     else if (op == "file") files[pair[0]] = unescape(pair.at(1));

@@ -11,11 +11,11 @@ namespace ph {
 namespace {
 
 // 4 x 3 x 3 cells of 0.5 x 0.25 x 1 m: the computed cells (2,2,2) of
-// k = 1 and (3,2,2) of k = 4; every other cell held, of k = 2 with a film of
-// 10 W/(m2 K).
+// k = 1 and (3,2,2) of k = 4 (whose film meets no held cell of its own);
+// every other cell held, of k = 2 with a film of 10 W/(m2 K).
 struct Pair {
   IntField imat = IntField(cellCount, 3);
-  MatTable sig{0, 1.0f, 4.0f, 2.0f}, film{0, 0, 0, 10.0f};
+  MatTable sig{0, 1.0f, 4.0f, 2.0f}, film{0, 0, 7.0f, 10.0f};
   std::vector<int> mask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
   ConductanceInputs in{4, 3, 3, &imat, &sig, &film, 0.5f, 0.25f, 1.0f, {'D', 'D', 'D', 'D', 'D', 'D'}, &mask};
   Conductances g;
@@ -72,8 +72,8 @@ TEST(Balanced, WeightsAndFaceTemperaturesByHand) {
 TEST(Balanced, TwoLayerColumnSettlesOnTheSeriesSolution) {
   // One computed column of 0.1 m cells, k = 1 in layers 1..6 and k = 4 in
   // 7..12, held at 0 C (layer 1) and 100 C (layer 12), insulated at the
-  // sides (held cells of k = 0). Steady state: one flux through the series
-  // resistance 5.5 d / 1 + 5.5 d / 4 between the two held centres.
+  // sides (held cells of k = 0), alpha 0.75. Steady state: one flux through
+  // the series resistance 5.5 d / 1 + 5.5 d / 4 between the two held centres.
   const int nz = 12;
   IntField imat(cellCount, 3);
   MatTable A{0, 2.0e6f, 2.0e6f, 1.0f}, sig{0, 1.0f, 4.0f, 0.0f}, prod{};
@@ -85,9 +85,9 @@ TEST(Balanced, TwoLayerColumnSettlesOnTheSeriesSolution) {
   const ConductanceInputs gin{3, 3, nz, &imat, &sig, nullptr, 0.1f, 0.1f, 0.1f, {'D', 'D', 'D', 'D', 'D', 'D'}, &mask};
   Conductances g;
   formConductances(gin, g);
-  StepInputs in{3, 3, nz, 1.0f, &imat, &A, &sig, &prod, &hold, {0.0f}, &mask, 0.01, 0.01, 0.01, 1.0e9f, &g};
+  StepInputs in{3, 3, nz, 0.75f, &imat, &A, &sig, &prod, &hold, {0.0f}, &mask, 0.01, 0.01, 0.01, 1.0e9f, &g};
   Sweeper sweeper;
-  for (int step = 0; step < 20; ++step) {
+  for (int step = 0; step < 30; ++step) {
     hold = hnew;
     converge(sweeper, in, gin.bound, StepControl{500, 1e-7f}, hnew);
   }

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "solver/balanced_formula.h"
 #include "solver/cell_formula.h"
 #include "solver/converge.h"
 #include "solver/sweep.h"
@@ -35,6 +36,11 @@ struct Scene {
   unsigned seed = 1;
   float NewRT = 3.5f;
   bool ownHeat = false;  // each cell its own heat, around NewRT * prod
+  // Balanced conduction, with films on the held soil and top layer and
+  // these faces: mirrors (N) take the weights of the faces opposite.
+  bool balanced = false;
+  FaceCodes bound{'D', 'D', 'D', 'D', 'D', 'D'};
+  int strewn = 0;  // materials strewn at random over the cells, each of its own k and film
 };
 
 // Everything one step hands to the sweep, built from a scene: a concrete
@@ -48,6 +54,8 @@ struct Inputs {
   RealField hnew = RealField(cellCount, 0.0f);
   RealField heat = RealField(cellCount, 0.0f);
   std::vector<int> secmask = std::vector<int>(std::size_t(ijcap) * ijcap, 0);
+  MatTable film{};
+  Conductances g;
   StepInputs in;
 
   explicit Inputs(const Scene& s) { set(s); }
@@ -60,6 +68,7 @@ struct Inputs {
     A = {0, 2.28e6f, 1.615e6f, 1206.0f};
     sig = {0, 2.6f, 1.5f, 0.5f};
     prod = {0, 1.0f, 0.0f, 0.125f};
+    film = {0, 0, 8.5f, 12.0f};
     std::fill(imat.begin(), imat.begin() + layers(s.nz), 0);
     std::fill(hold.begin(), hold.begin() + layers(s.nz), 0.0f);
     std::fill(hnew.begin(), hnew.begin() + layers(s.nz), 0.0f);
@@ -90,6 +99,12 @@ struct Inputs {
     in = {s.nx, s.ny, s.nz, s.alpha, &imat, &A, &sig, &prod, &hold, {s.NewRT}, &secmask,
           double(s.dx) * s.dx, double(s.dy) * s.dy, double(s.dz) * s.dz, s.dtstep};
     if (s.ownHeat) in.heat.cells = &heat;
+    for (int m = 1; m <= s.strewn; ++m) A[m] = 2.0e6f, sig[m] = 0.25f * float(m), film[m] = float(m % 3);
+    if (s.strewn) test::eachCell(s.nx, s.ny, s.nz, [&](int i, int j, int k) { imat[cell(i, j, k)] = 1 + int(rng() % unsigned(s.strewn)); });
+    if (s.balanced) {
+      formConductances({s.nx, s.ny, s.nz, &imat, &sig, &film, s.dx, s.dy, s.dz, s.bound, &secmask}, g);
+      in.conductances = &g;
+    }
   }
 };
 
@@ -134,7 +149,10 @@ void expectSameSweeps(Inputs& ref, int sweeps, const std::string& what, float er
     const float tscale = tscale0 + 0.125f * n;
     double relaxRef = relaxFactor(n);
     float errRef = errStart;
-    formula::plainSweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
+    if (ref.in.conductances)
+      formula::balanced::plainBalancedSweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
+    else
+      formula::plainSweep(ref.in, ref.hnew, tscale, errRef, relaxRef);
     for (std::size_t v = 0; v < fast.size(); ++v) {
       Variant& variant = sweepers()[v];
       const std::string where = what + " " + variant.name() + " sweep " + std::to_string(n);
@@ -156,7 +174,8 @@ void expectSameSweeps(const Scene& s, int sweeps, float errStart = -1.0e10f) {
   static Inputs ref(s);
   ref.set(s);
   std::ostringstream what;
-  what << s.nx << "x" << s.ny << "x" << s.nz << " mask " << int(s.mask) << " alpha " << s.alpha << " dt " << s.dtstep;
+  what << s.nx << "x" << s.ny << "x" << s.nz << " mask " << int(s.mask) << " alpha " << s.alpha << " dt " << s.dtstep
+       << (s.balanced ? " balanced " + std::string(s.bound.begin(), s.bound.end()) : "");
   expectSameSweeps(ref, sweeps, what.str(), errStart);
 }
 
@@ -176,6 +195,31 @@ TEST(SweepIdentity, SmallGridsOddAndEvenExtentsAndMasks) {
       for (float a : alphas)
         expectSameSweeps({.nx = e[0], .ny = e[1], .nz = e[2], .alpha = a, .dtstep = 900.0f, .mask = m, .seed = seed++},
                          6);
+}
+
+TEST(SweepIdentity, BalancedConduction) {
+  // Materials of different k side by side, films against held cells, mirror
+  // faces, masked columns, odd and even extents, a cell's own heat, a step
+  // under 0.12 s and a scale of changes that is not positive.
+  const int extents[][3] = {{3, 3, 3}, {5, 5, 5}, {4, 4, 4}, {6, 5, 4}, {5, 6, 7}, {9, 3, 5}, {12, 11, 10},
+                            {17, 23, 19}, {20, 21, 3}, {34, 9, 6}, {ijcap, ijcap, kcap}};
+  const Mask masks[] = {Mask::ring, Mask::holes, Mask::circle, Mask::all};
+  const FaceCodes codes[] = {{'D', 'D', 'D', 'D', 'D', 'D'}, {'N', 'D', 'N', 'N', 'N', 'D'}, {'D', 'N', 'D', 'N', 'D', 'N'}};
+  unsigned seed = 900;
+  for (const auto& e : extents)
+    for (int m = 0; m < 4; ++m) {
+      const bool full = e[0] == ijcap;
+      const Scene s{.nx = e[0], .ny = e[1], .nz = e[2], .alpha = m == 2 ? 1.0f : 0.7f, .dtstep = m == 3 ? 0.1f : 900.0f,
+                    .mask = masks[m], .seed = seed++, .ownHeat = m == 1, .balanced = true, .bound = codes[seed % 3]};
+      expectSameSweeps(s, full ? 2 : 6);
+      if (full) break;
+    }
+  Inputs in(Scene{.nx = 11, .ny = 10, .nz = 9, .alpha = 0.5f, .dtstep = 900.0f, .balanced = true});
+  expectSameSweeps(in, 2, "balanced tscale -1", -1.0e10f, -1.125f);
+  // Forty materials strewn at random: far more than 255 sets of six weights.
+  expectSameSweeps({.nx = 37, .ny = 30, .nz = 12, .alpha = 0.7f, .dtstep = 900.0f, .mask = Mask::holes,
+                    .balanced = true, .strewn = 40},
+                   3);
 }
 
 TEST(SweepIdentity, HeatOfEachCell) {
