@@ -15,8 +15,13 @@ The grid follows from the program's rules: a mirror face copies the plane two
 cells inside, so the symmetry plane runs through the centres of the cells
 next to it and a mirrored half-width is (n - 0.5) cells; only the faces of
 the grid and the columns outside the plan outline hold the temperatures of
-soil and air; a material without a boundary block starts at 0 C; each cell
-uses its own conductivity on all its faces.
+soil and air; a material without a boundary block starts at 0 C.
+
+The project ends with a [Physics] block (the sound mode): heat balanced at
+every face, surface films on the held air, each cell's heat of hydration by
+its own equivalent age. With [physics] mode = "legacy" the tool writes the
+project of the program's earlier physics, where each cell uses its own
+conductivity on all its faces and surfaces need cells of their own.
 
 A description that cannot be built ends the tool with one line naming the
 key and exit status 2; nothing is written then.
@@ -72,7 +77,7 @@ def main(argv=None):
         model = build(desc)
     except DescriptionError as e:
         return fail(f"{args.member}: {e}")
-    if desc["hydration"]["mode"] == "exponential":
+    if desc["mode"] == "legacy" and desc["hydration"]["mode"] == "exponential":
         print(f"{PROG}: warning: with the exponential curve the program speeds the heat up in hot "
               "concrete, which the program can only cap at the binder's total heat: see model.md", file=sys.stderr)
     if model["first"][1] > 0.02:

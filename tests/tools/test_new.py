@@ -1,7 +1,9 @@
 """pourheat-new as a user runs it. Each member of new/members and of
 examples/members builds a project that runs to Finished, the files of the
 first written as new/written keeps them; the concrete starts at the placing
-temperature, no cell at 0 C; the examples peak as their page says. The quarter footing follows the whole one. A description
+temperature, no cell at 0 C, a run in the sound mode ends with its heat
+balanced; the examples peak as their page says. The quarter footings follow
+the whole ones, in both modes. A description
 that cannot be built ends the tool with status 2 and one line naming the
 key, and nothing written, also for text that is not UTF-8. Written again
 into the folder of a run, the same description leaves the run alone; another
@@ -53,6 +55,9 @@ def main(program, work):
         run = run_program(program, f"{d}/{name}.prj", d)
         check(run.returncode == 0 and read(f"{d}/done.flg") == " Finished\n", f"{name}: the run did not finish")
         history = read_history(f"{d}/Center.out", 2)
+        if os.path.exists(f"{d}/heat.csv"):  # the sound mode: the heat balances at the end
+            last = read(f"{d}/heat.csv").splitlines()[-1].split(",")
+            check(abs(float(last[6])) < 0.1, f"{name}: heat balance error {last[6]} % at {last[0]} h")
         if not member.startswith(DATA):
             (c_lo, c_hi), (h_lo, h_hi) = expected["example_peaks"].get(name, ((-99, 999), (0, 1e4)))
             t, f = max(history, key=lambda row: row[1])
@@ -66,13 +71,13 @@ def main(program, work):
               f"{name}: a cell starts at 0 C or the concrete not at {placing} C")
         cores[name] = history
 
-    quarter, full = (cores[n] for n in expected["quarter_vs_full"])
-    times = [row[0] for row in full]
-    for t, q in quarter:
-        n = min(bisect.bisect_left(times, t), len(full) - 1)
-        (t1, f1), (t2, f2) = full[max(n - 1, 0)], full[n]
-        f = f2 if t2 == t1 else f1 + (f2 - f1) * (t - t1) / (t2 - t1)
-        check(abs(q - f) / 1.8 <= 0.2, f"core at {t} h: quarter {q} F, whole {f:.2f} F")
+    for quarter, full in ([cores[n] for n in pair] for pair in expected["quarter_vs_full"]):
+        times = [row[0] for row in full]
+        for t, q in quarter:
+            n = min(bisect.bisect_left(times, t), len(full) - 1)
+            (t1, f1), (t2, f2) = full[max(n - 1, 0)], full[n]
+            f = f2 if t2 == t1 else f1 + (f2 - f1) * (t - t1) / (t2 - t1)
+            check(abs(q - f) / 1.8 <= 0.2, f"core at {t} h: quarter {q} F, whole {f:.2f} F")
 
     bad = sorted(glob.glob(os.path.join(DATA, "bad", "*.toml")))[0]
     message = read(bad).splitlines()[0].removeprefix("# error: ")

@@ -30,12 +30,22 @@ class MissingKey(ValueError):
         self.after = after
 
 
+# What the program takes for blanks around a line: every byte up to 32.
+BLANKS = "".join(map(chr, range(33)))
+PHYSICS_HEADER = "[Physics]"
+
+
 class Cursor:
-    """The lines of a project file and the line after the last key found."""
+    """The lines of a project file and the line after the last key found.
+    The keys' lines end before the [Physics] block, whose lines (from its
+    header on) are kept apart, as the program keeps them."""
 
     def __init__(self, path):
         with open(path, encoding="latin-1") as f:
-            self.lines = [l.rstrip("\r\n")[:128] for l in f]
+            raw = [l.rstrip("\r\n") for l in f]
+        end = next((n for n, l in enumerate(raw) if l.strip(BLANKS) == PHYSICS_HEADER), len(raw))
+        self.lines = [l[:128] for l in raw[:end]]
+        self.physics = [l.strip(BLANKS) for l in raw[end:]]
         self.pos = 0
 
     def find(self, key):

@@ -19,11 +19,13 @@ for it. Both sides hold a project as one dict of plain values:
   sections      [Sectiongeometry]: (remark, map by rows j of values i) (written only)
   materials     [Materials]: each a dict of remark, conductivity, heat
                 (specific heat), density, production
+  physics       the [Physics] block at the end of the file: its lines as
+                (key, value text) pairs in order; absent without the block
 """
 
 import re
 
-from .freeform import Cursor, MissingKey, freeform_tokens
+from .freeform import BLANKS, PHYSICS_HEADER, Cursor, MissingKey, freeform_tokens
 
 # What the program holds: cells along each axis, points of a boundary
 # series, rows of a rate table, boundary blocks.
@@ -156,10 +158,33 @@ def read_project(path):
         mat["density"] = number("ensity=")
         mat["production"] = number("production=")
         m["materials"].append(mat)
+    if c.physics:
+        m["physics"] = read_physics(c.physics)
     return m
 
 
+def read_physics(lines):
+    """The (key, value) pairs of the [Physics] block, from its header on."""
+    out = []
+    for line in lines[1:]:
+        if line == PHYSICS[1]:
+            return out
+        if line:
+            key, _, value = line.partition("=")
+            out.append((key.strip(BLANKS), value.strip(BLANKS)))
+    raise ValueError(f"the {PHYSICS[0]} block has no line {PHYSICS[1]}")
+
+
 # ---------------------------------------------------------------- writing
+
+PHYSICS = (PHYSICS_HEADER, "[End Physics]")
+
+
+def physics_block(pairs):
+    """The [Physics] block that ends a project in the sound mode: one line
+    key=value each."""
+    return [PHYSICS[0]] + [f"{k}={v}" for k, v in pairs] + [PHYSICS[1]]
+
 
 def flag(on):
     return "True" if on else "False"
@@ -202,4 +227,6 @@ def project_text(p):
         out += [f"[Material] {n}: {mat['remark']}", f"conductivity={num(mat['conductivity'])}",
                 f"specificheat={num(mat['heat'])}", f"density={num(mat['density'])}",
                 f"production={num(mat['production'])}"]
+    if "physics" in p:
+        out += [""] + physics_block(p["physics"])
     return "\n".join(out) + "\n"

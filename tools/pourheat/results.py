@@ -185,6 +185,8 @@ def find_project(rundir, given):
 
 
 HISTORIES = ("TMAX.OUT", "Center.out", CONCRETE)
+# Every file of that name a run leaves: with a [Physics] block also heat.csv.
+RUN_FILES = HISTORIES + ("heat.csv",)
 # The project's end time against a history's last time: TMAX.OUT and
 # Center.out hold hours with one decimal.
 END_SLACK = 0.05 + 1e-6
@@ -286,11 +288,12 @@ def record_artefact(rundir, path):
 
 
 def earlier_results(rundir):
-    """The files an earlier run left in `rundir`: the histories, the final
-    field named by each project file there, the flag (a file holding
-    Finished), the log (a file whose first lines name a project file there,
-    Infile=), the tools' files of the manifest and the manifest itself."""
-    names = set(HISTORIES) | set(artefacts(rundir)) | {ARTEFACTS}
+    """The files an earlier run left in `rundir`: the histories and
+    heat.csv, the final field named by each project file there, the flag (a
+    file holding Finished), the log (a file whose first lines name a project
+    file there, Infile=), the tools' files of the manifest and the manifest
+    itself."""
+    names = set(RUN_FILES) | set(artefacts(rundir)) | {ARTEFACTS}
     projects = [n for n in os.listdir(rundir) if n.lower().endswith(".prj")]
     names |= {output_name(os.path.join(rundir, n)) for n in projects}
     infile = re.compile(b"(?m)^ *Infile=(?:" + b"|".join(re.escape(os.fsencode(n)) for n in projects) + b") *$")

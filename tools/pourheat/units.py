@@ -72,6 +72,7 @@ UNITS = {
     "density": ("kg/m3", {"kg/m3": 1.0}),
     "heat": ("kJ/kg", {"kj/kg": 1.0, "j/g": 1.0, "j/kg": 0.001}),
     "film": ("W/(m2 K)", {"w/m2k": 1.0, "w/m2/k": 1.0}),
+    "activation": ("kJ/mol", {"kj/mol": 1.0, "j/mol": 0.001}),
     "difference": ("K", {"k": 1.0, "c": 1.0, "f": 5 / 9}),
     "hour": ("h", {"h": 1.0}),
     "number": ("", {}),

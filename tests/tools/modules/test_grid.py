@@ -1,5 +1,7 @@
 """Grid sizing: the cells along each axis of every member (expected.json);
-the starting temperatures of the boundary materials; in the model of each
+the starting temperatures of the boundary materials; in the sound mode
+covers folded into the film or as cells, and the presets' ages at the
+reference temperature (cases.toml); in the model of each
 member the concrete (material 1) through the core spans the asked
 dimensions within half a cell (from a mirror face, counted from the
 symmetry plane through the centre of cell 2); and the descriptions that
@@ -12,6 +14,8 @@ import os
 import unittest
 
 from support import DATA, MEMBERS, TESTED, cases, description, name
+from pourheat.new.describe import age_factor
+from pourheat.new.grid import cover_cells, folded_film
 from pourheat.new.model import build, start_temperature
 from pourheat.new.write import project
 from pourheat.new.tables import DescriptionError
@@ -59,6 +63,15 @@ class Grid(unittest.TestCase):
             with self.assertRaises(DescriptionError, msg=bad) as caught:
                 build(description(bad))
             self.assertTrue(str(caught.exception).startswith(message), f"{bad}: {caught.exception}")
+
+    def test_sound(self):
+        # Covers folded into the film or as cells; the presets' ages at the reference.
+        for h, covers, film in cases("folded_film"):
+            self.assertAlmostEqual(folded_film(h, covers), film, 6, covers)
+        for t, d, in_air, n in cases("cover_cells"):
+            self.assertEqual(cover_cells({"t": t}, d, in_air), n, (t, d, in_air))
+        for E, reference, factor in cases("age_factor"):
+            self.assertAlmostEqual(age_factor(E, reference), factor, 6, (E, reference))
 
 
 if __name__ == "__main__":

@@ -1,11 +1,17 @@
 """The project file: the few values the pictures read, the lines that stop
-them (cases.toml), and the reader and the writer agreeing on every member."""
+them (cases.toml), the reader and the writer agreeing on every member, and
+the [Physics] block that a description gives (cases.toml)."""
 
+import copy
 import os
 import tempfile
+import tomllib
 import unittest
 
-from support import MEMBERS, SOURCE, built, cases, name
+from support import DATA, MEMBERS, SOURCE, built, cases, name
+from pourheat.new.describe import read_description
+from pourheat.new.model import build
+from pourheat.new.write import project
 from pourheat.project import ProjectError, project_text, read_grid, read_project
 
 
@@ -32,6 +38,20 @@ class ProjectFile(unittest.TestCase):
                 back = read_project(path)
                 back.update(head=p["head"], sections=p["sections"])  # not read
                 self.assertEqual(project_text(back), text, member)
+
+    def test_physics(self):
+        # The block's lines from the description, the last of the file.
+        with open(os.path.join(DATA, "members", "footing-sound.toml"), "rb") as f:
+            base = tomllib.load(f)
+        for case in cases("physics"):
+            data = copy.deepcopy(base)
+            for table, keys in case["replace"].items():
+                data[table] = {**data.get(table, {}), **keys} if keys else {}
+            d = read_description(data, DATA)
+            p = project(d, build(d), "m", "m.toml")
+            self.assertEqual([f"{k}={v}" for k, v in p.get("physics", [])], case["lines"], case)
+            tail = "\n".join(["[Physics]", *case["lines"], "[End Physics]"]) + "\n"
+            self.assertEqual(project_text(p).endswith(tail), bool(case["lines"]), case)
 
 
 if __name__ == "__main__":

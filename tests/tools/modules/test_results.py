@@ -98,11 +98,11 @@ class Readers(unittest.TestCase):
         results.record_artefact(d, os.path.join(d, "sub", "..", "..", "elsewhere.png"))
         self.assertEqual(self.read(results.ARTEFACTS), "report.html\ntmax.png\n")
         self.file("a.prj", "[Files]\noutput=a.out\n")
-        for name, text in (("a.out", ""), ("TMAX.OUT", ""), ("done.flg", " Finished\n"), ("run.log", " 1= series points\n 2 2 2\n   Infile=a.prj\n"),
+        for name, text in (("a.out", ""), ("TMAX.OUT", ""), ("heat.csv", ""), ("done.flg", " Finished\n"), ("run.log", " 1= series points\n 2 2 2\n   Infile=a.prj\n"),
                            ("report.html", ""), ("notes.txt", "Infile= in a note\n"), ("series.pr", "")):
             self.file(name, text)
         left = results.earlier_results(d)
-        self.assertEqual(left, [results.ARTEFACTS, "TMAX.OUT", "a.out", "done.flg", "report.html", "run.log"])
+        self.assertEqual(left, [results.ARTEFACTS, "TMAX.OUT", "a.out", "done.flg", "heat.csv", "report.html", "run.log"])
         aside = results.set_aside(d, left)
         self.assertEqual((aside, sorted(os.listdir(aside)), sorted(os.listdir(d))),
                          (f"{d}/earlier-run", left, ["a.prj", "earlier-run", "notes.txt", "series.pr"]))

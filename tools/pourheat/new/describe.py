@@ -2,6 +2,7 @@
 the template and its dimensions, the concrete and its heat of hydration,
 the soil, the air, the covers, the grid, the run and the solver."""
 
+import math
 import re
 
 from ..project import RATE_ROWS_MAX
@@ -14,28 +15,35 @@ TEMPLATES = ("footing", "mat", "wall", "column", "round-column", "shaft")
 # 0.45: heat of complete hydration Hu (kJ/kg), and the exponential form
 # alpha(t) = alpha_u exp(-(tau/t)^beta). The sigmoid parameters were fitted
 # to the same curve over the first 7 days (within 0.05 of the released
-# fraction); their total heat is what the curve releases by then. They are
-# starting values: the mix's own calorimetry should replace them.
+# fraction); their total heat is what the curve releases by then. Last, the
+# activation energy (kJ/mol) of each binder, a typical published value. They
+# are starting values: the mix's own calorimetry should replace them.
 BINDERS = {
     "portland": ("Portland cement (CEM I, ASTM C150 Type I/II)",
-                 470, (0.75, 0.90, 12.0), 313, (1.083, 1.626, 0.05)),
+                 470, (0.75, 0.90, 12.0), 313, (1.083, 1.626, 0.05), 40.0),
     "portland-rapid": ("rapid-hardening Portland cement (CEM I 52.5 R, Type III)",
-                       500, (0.78, 1.00, 9.0), 362, (0.842, 1.265, 0.05)),
+                       500, (0.78, 1.00, 9.0), 362, (0.842, 1.265, 0.05), 44.0),
     "fly-ash-25": ("Portland cement with 25 % class F fly ash",
-                   375, (0.84, 0.85, 18.0), 266, (1.483, 2.228, 0.05)),
+                   375, (0.84, 0.85, 18.0), 266, (1.483, 2.228, 0.05), 33.0),
     "slag-50": ("Portland cement with 50 % ground granulated blast-furnace slag",
-                465, (0.87, 0.65, 32.0), 285, (2.027, 3.045, 0.05)),
+                465, (0.87, 0.65, 32.0), 285, (2.027, 3.045, 0.05), 48.0),
     "low-heat": ("low-heat Portland cement (belite-rich, Type IV)",
-                 420, (0.70, 0.80, 26.0), 234, (1.939, 2.913, 0.05)),
+                 420, (0.70, 0.80, 26.0), 234, (1.939, 2.913, 0.05), 38.0),
 }
+PRESET_AT = 24.0      # C: the temperature of the presets' ages
+ACTIVATION = 40.0     # kJ/mol without a preset: typical of Portland cement
+REFERENCE = 20.0      # C: the reference temperature of the equivalent age
+GAS = 8.314           # J/(mol K)
+MODES = ("sound", "legacy")
 CURVES = ("sigmoid", "exponential")
 
 # The keys of each table of a description.
 KNOWN = {
-    "": ("template", "title", "member", "concrete", "soil", "air", "cover", "footing", "grid", "run", "solver"),
+    "": ("template", "title", "member", "concrete", "soil", "air", "cover", "footing", "grid", "run", "solver",
+         "physics"),
     "member": ("length", "width", "height", "thickness", "diameter", "sides", "model"),
     "concrete": ("placing", "content", "binder", "heat", "curve", "p1", "p2", "p3", "rate_table",
-                 "density", "specific_heat", "conductivity"),
+                 "density", "specific_heat", "conductivity", "activation", "reference"),
     "soil": ("temperature", "depth", "margin", "conductivity", "specific_heat", "density"),
     "air": ("temperature", "mean", "amplitude", "peak_hour", "csv", "film"),
     "cover": ("top", "sides"),
@@ -44,6 +52,7 @@ KNOWN = {
     "grid": ("cell", "plan_cell", "height_cell"),
     "run": ("days", "hours", "start_hour"),
     "solver": ("alpha", "tolerance", "sweeps", "late_step"),
+    "physics": ("mode", "max_step"),
 }
 # Member keys each template reads, and its choices of model and sides.
 TEMPLATE_KEYS = {
@@ -77,13 +86,17 @@ def read_description(data, base):
     d["sides"] = member.text("sides", sides, sides[0])
     d["slice"] = optional_height and d["height"] is None
 
+    ph = Table(data.get("physics", {}), "physics", KNOWN["physics"])
+    d["mode"] = ph.text("mode", MODES, MODES[0])
+    sound = d["mode"] == "sound"
+
     c = Table(data.get("concrete", {}), "concrete", KNOWN["concrete"])
     d["placing"] = c.get("placing", "temperature", lo=-30, hi=90)
     d["content"] = c.get("content", "density", above=0, hi=2000)
     d["concrete"] = {"k": c.get("conductivity", "conductivity", 2.5, above=0),
                      "c": c.get("specific_heat", "specific_heat", 950.0, above=0),
                      "rho": c.get("density", "density", 2400.0, above=0)}
-    d["hydration"] = read_hydration(c, base)
+    d["hydration"] = read_hydration(c, base, sound)
 
     needs_soil = not (d["slice"] and d["sides"] == "air")
     if needs_soil:
@@ -108,6 +121,8 @@ def read_description(data, base):
         raise DescriptionError("run.days" if r.has("days") else "run.hours",
                                "the result files hold at most 9999 hours")
     d["start_hour"] = r.get("start_hour", "hour", 8.0, lo=0, hi=24)
+    only_sound(ph, ("max_step",), sound)
+    d["max_step"] = ph.get("max_step", "time", 0.5, lo=0.01, hi=d["hours"]) if sound else None
 
     a = Table(data.get("air", {}), "air", KNOWN["air"]) if "air" in data else None
     if a is None:
@@ -178,8 +193,21 @@ def default_title(d):
     return f"{what} {size} {where}"
 
 
-def read_hydration(c, base):
+def only_sound(table, keys, sound):
+    """Keys that act only in the sound mode, refused in the legacy one."""
+    for k in keys:
+        if table.has(k) and not sound:
+            raise DescriptionError(table.key(k), 'acts only in the sound mode (physics.mode = "sound")')
+
+
+def read_hydration(c, base, sound):
+    """The heat of hydration: a rate table or a curve with its heat; in the
+    sound mode also the activation energy and the reference temperature of
+    the equivalent age, the curve's ages being equivalent ages at it."""
+    only_sound(c, ("activation", "reference"), sound)
     h = {}
+    if sound:
+        h["reference"] = c.get("reference", "temperature", REFERENCE, lo=-10, hi=60)
     if c.has("rate_table"):
         for k in ("binder", "curve", "p1", "p2", "p3"):
             if c.has(k):
@@ -188,12 +216,14 @@ def read_hydration(c, base):
         h["heat"] = c.get("heat", "heat", above=0)
         h["file"] = c.text("rate_table")
         h["rows"] = read_rate_table(base, h["file"], "concrete.rate_table")
+        if sound:
+            read_activation(c, h, None)
         return h
-    curve = c.text("curve", CURVES, "sigmoid")
+    curve = c.text("curve", CURVES, "exponential" if sound else "sigmoid")
     h["mode"] = curve
     if c.has("binder"):
         name = c.text("binder", tuple(BINDERS))
-        text, hu, expo, heat_sig, sig = BINDERS[name]
+        text, hu, expo, heat_sig, sig, energy = BINDERS[name]
         h["binder"], h["binder_text"] = name, text
         h["heat"], h["p"] = (hu, expo) if curve == "exponential" else (heat_sig, sig)
     else:
@@ -201,6 +231,11 @@ def read_hydration(c, base):
             if not c.has(k):
                 raise DescriptionError(f"concrete.{k}", "is missing (or name a binder preset: "
                                        + ", ".join(BINDERS) + ")")
+    if sound:
+        read_activation(c, h, energy if c.has("binder") else None)
+        if c.has("binder"):
+            h["preset"] = h["p"]
+            h["p"] = preset_at(h["p"], curve, h["activation"], h["reference"])
     kinds = ("number", "number", "time") if curve == "exponential" else ("time", "time", "number")
     p = list(h.get("p", (None, None, None)))
     for n, kind in enumerate(kinds):
@@ -215,6 +250,27 @@ def read_hydration(c, base):
     h["p"] = tuple(p)
     h["heat"] = c.get("heat", "heat", h.get("heat"), above=0)
     return h
+
+
+def read_activation(c, h, preset):
+    """The activation energy, kJ/mol: given, the preset's, or a typical one."""
+    h["activation"] = c.get("activation", "activation", preset or ACTIVATION, above=0, hi=200)
+    h["activation_from"] = "given" if c.has("activation") else "preset" if preset else "typical"
+
+
+def age_factor(activation, reference):
+    """Equivalent age at the reference temperature per hour at the presets'
+    24 C: exp(E/R (1/(T_ref + 273.15) - 1/297.15)), E in kJ/mol."""
+    return math.exp(activation * 1000 / GAS * (1 / (reference + 273.15) - 1 / (PRESET_AT + 273.15)))
+
+
+def preset_at(p, curve, activation, reference):
+    """A preset's curve, its ages given at 24 C, in equivalent ages at the
+    reference temperature: the ages scale by one factor, so the exponential
+    curve's characteristic age P3 does, and the sigmoid's time scale P1 and
+    age P2."""
+    f = age_factor(activation, reference)
+    return (p[0], p[1], p[2] * f) if curve == "exponential" else (p[0] * f, p[1] * f, p[2])
 
 
 def read_rate_table(base, path, key):

@@ -66,6 +66,24 @@ def surface_resistance(n, d, k, held_next, radius=None):
     return (radius * math.log((radius + x) / radius) if radius else x) * d / k
 
 
+def cover_cells(cover, d, in_air):
+    """Cells of a cover in the sound mode: as many as its thickness makes,
+    where it is at least a cell thick; a thinner one is folded into the film
+    where it meets the air (none), and where it lies in the soil it takes
+    one cell that carries its resistance."""
+    if cover is None:
+        return 0
+    if cover["t"] < d * (1 - 1e-9):
+        return 0 if in_air else 1
+    return cells_of(cover["t"], d)
+
+
+def folded_film(h, covers):
+    """The film that carries a surface film h and the covers folded into
+    it, each (thickness, conductivity): 1/(1/h + sum of t/k)."""
+    return 1.0 / (1.0 / h + sum(t / k for t, k in covers))
+
+
 def side_requested(d_, face):
     """Requested resistance of the top or of the sides, m2 K/W."""
     cover = d_["cover"].get(face)
@@ -119,6 +137,11 @@ def build_axes(d_):
                                    f"of {length / m:.3g} m); it needs at least {ACROSS_MIN}: give a smaller {key}")
         ax.key = key
         axes[axis] = ax
+    plan_covers = [a.zones.count("cover") for n, a in axes.items() if n != "z"]
+    if d_["mode"] == "sound" and 0 in plan_covers and any(plan_covers) and not d_.get("fold_sides"):
+        # A side cover a cell thick along one plan axis but not the other is
+        # folded into the film on all sides: one film serves them all.
+        return build_axes(dict(d_, fold_sides=True))
     if "xy" in axes:
         x = axes.pop("xy")
         y = Axis("y", x.d, x.zones, x.lo, x.hi, x.centre)
@@ -135,20 +158,29 @@ def build_axes(d_):
 
 def surroundings(d_, axis, dd, m):
     """The cells beside the member along a plan axis, or above and below it
-    along z, for cells of dd: [(count, the key that sets it)]."""
+    along z, for cells of dd: [(count, the key that sets it)]. In the sound
+    mode a surface in air is a film on the held air, so only covers of a
+    cell or more (or in the soil) take cells."""
     k = d_["concrete"]["k"]
+    sound = d_["mode"] == "sound"
     if axis == "z":
         soil, R = d_["soil"], side_requested(d_, "top")[0]
+        top = d_["cover"].get("top")
         parts = [(cells_of(soil["depth"], dd, 2), "soil.depth"),
-                 (surface_cells(R, dd, k, True, 1 if "top" in d_["cover"] else 0),
-                  "cover.top.thickness" if "top" in d_["cover"] else "air.film")]
+                 (cover_cells(top, dd, True) if sound else surface_cells(R, dd, k, True, 1 if top else 0),
+                  "cover.top.thickness" if top else "air.film")]
         if "footing" in d_:
             parts.append((cells_of(d_["footing"]["height"], dd), "footing.height"))
         return parts
     R, held = side_requested(d_, "sides")
     radius = m / 2 if axis == "xy" else None
-    cover = "cover.sides.thickness" if "sides" in d_["cover"] else "air.film"
-    parts = [(surface_cells(R, dd, k, held, 1 if "sides" in d_["cover"] else 0, radius) if R > 0 else 0, cover)]
+    side = d_["cover"].get("sides")
+    cover = "cover.sides.thickness" if side else "air.film"
+    if sound:
+        folded = d_.get("fold_sides") and d_["sides"] == "air"
+        parts = [(0 if folded else cover_cells(side, dd, d_["sides"] == "air"), cover)]
+    else:
+        parts = [(surface_cells(R, dd, k, held, 1 if side else 0, radius) if R > 0 else 0, cover)]
     if d_["sides"] == "soil":
         margin = d_["soil"]["margin"]
         parts.append((cells_of(margin or d_["soil"]["depth"], dd), "soil.margin" if margin else "soil.depth"))

@@ -5,25 +5,33 @@ cells, and the program's first step."""
 import math
 
 from ..project import BOUNDARY_MAX
-from .grid import build_axes, plan_zone
+from .grid import build_axes, folded_film, plan_zone, side_requested
 from .tables import DescriptionError
 
 
-def material_key(zone, layer, sides):
+def material_key(zone, layer, sides, sound=False, sideair=False):
+    """The material of a cell by its plan zone and its layer. In the sound
+    mode a top cover's cells also cover the ground beside the member, and
+    the air beside the sides is a material of its own where its film
+    differs from the top's."""
     if layer in ("soil", "footing", "air"):
         return layer
     if layer == "top":
-        return {"member": "topcover", "cover": "topcover", "margin": "film", "ring": "air"}[zone]
+        return {"member": "topcover", "cover": "topcover", "margin": "topcover" if sound else "film",
+                "ring": "air"}[zone]
     return {"member": "concrete", "cover": "sidecover", "margin": "soil",
-            "ring": "air" if sides == "air" else "soil"}[zone]
+            "ring": ("sideair" if sideair else "air") if sides == "air" else "soil"}[zone]
 
 
-ORDER = ("concrete", "soil", "air", "footing", "topcover", "sidecover", "film")
+ORDER = ("concrete", "soil", "air", "sideair", "footing", "topcover", "sidecover", "film")
 
 
 def build(d_):
     x, y, z = build_axes(d_)
-    keys = [[[material_key(plan_zone(x, y, i, j), z.zones[k - 1], d_["sides"])
+    sound = d_["mode"] == "sound"
+    faces = surface_faces(d_, x, y, z) if sound else []
+    films = {f["air"] for f in faces}
+    keys = [[[material_key(plan_zone(x, y, i, j), z.zones[k - 1], d_["sides"], sound, "sideair" in films)
               for i in range(1, x.n + 1)] for j in range(1, y.n + 1)] for k in range(1, z.n + 1)]
     used = [m for m in ORDER if any(m in row for layer in keys for row in layer)]
     number = {m: n + 1 for n, m in enumerate(used)}
@@ -34,7 +42,7 @@ def build(d_):
             sections.append(layer)
         laysec.append(sections.index(layer) + 1)
     model = {"x": x, "y": y, "z": z, "used": used, "number": number, "imat": imat,
-             "sections": sections, "laysec": laysec}
+             "sections": sections, "laysec": laysec, "faces": faces}
     if len(used) - 1 > BOUNDARY_MAX:
         raise DescriptionError("cover", f"the model needs {len(used) - 1} boundary blocks; the program has 6")
     model["codes"] = face_codes(x, y, z)
@@ -42,6 +50,46 @@ def build(d_):
     model["monitors"] = monitors(d_, model)
     model["first"] = first_step(d_, model)
     return model
+
+
+def surface_faces(d_, x, y, z):
+    """The surfaces in air in the sound mode, each a film on the held air
+    that it meets: the top and the sides, each with the resistance asked,
+    its cover as cells (a cell thick or more) or folded into the film, and
+    the film written. Around a round member the film is scaled by the
+    circumference over the faces of the outline in whole cells, so that the
+    staircase passes the heat of the round surface. Where the top's film
+    and the sides' differ, the air beside the sides is a material of its
+    own."""
+    out = []
+    for face, axis in (("top", z), ("sides", x if d_["template"] != "wall" else y)):
+        if face == "top" and d_["slice"] or face == "sides" and d_["sides"] != "air":
+            continue
+        cover = d_["cover"].get(face)
+        if face == "top":
+            cells = z.zones.count("top")
+        elif hasattr(axis, "round"):
+            cells = axis.round[1]
+        else:
+            cells = axis.zones.count("cover") // (1 if axis.mirror_lo else 2)
+        folded = cover is not None and cells == 0
+        film = folded_film(d_["film"], [(cover["t"], cover["k"])] if folded else [])
+        scale = 1.0
+        if face == "sides" and hasattr(x, "round"):
+            diameter = (x.round[0] * x.d + (2 * cover["t"] if cover and cells else 0.0))
+            scale = math.pi * diameter / (outline_faces(x, y) * x.d)
+        out.append({"face": face, "R": side_requested(d_, face)[0], "cover": cover, "cells": cells, "d": axis.d,
+                    "film": film, "h": film * scale, "scale": scale, "air": "air"})
+    if len(out) == 2 and abs(out[0]["h"] - out[1]["h"]) > 1e-9 * out[0]["h"]:
+        out[1]["air"] = "sideair"
+    return out
+
+
+def outline_faces(x, y):
+    """Faces in one layer between the columns the program computes and the
+    held ones around them."""
+    inside = {(i, j) for i in range(1, x.n + 1) for j in range(1, y.n + 1) if plan_zone(x, y, i, j) != "ring"}
+    return sum((i + di, j + dj) not in inside for i, j in inside for di, dj in ((1, 0), (-1, 0), (0, 1), (0, -1)))
 
 
 def face_codes(x, y, z):
@@ -52,25 +100,31 @@ def face_codes(x, y, z):
 
 def materials(d_, model):
     """Per material: name, conductivity, specific heat, density, production,
-    and for the boundary materials their starting temperature and series."""
+    and for the boundary materials their starting temperature and series;
+    in the sound mode the held air's film."""
     c = d_["concrete"]
     x, z = model["x"], model["z"]
+    sound = d_["mode"] == "sound"
+    films = {f["air"]: f["h"] for f in model["faces"]}
     air0 = d_["air"]["points"][0][1]
+    ring = "the columns outside the circle" if hasattr(x, "round") else "the outer ring"
     out = {}
     for m in model["used"]:
         if m == "concrete":
             out[m] = dict(name="concrete", k=c["k"], c=c["c"], rho=c["rho"], prod=1.0)
         elif m == "soil":
             s = d_["soil"]
-            ring = "the columns outside the circle" if hasattr(x, "round") else "the outer ring"
             out[m] = dict(name="soil", k=s["k"], c=s["c"], rho=s["rho"], prod=0.0, start=s["T"],
                           series=[(0.0, s["T"])],
                           held=ring + (" and the bottom layer" if z.zones[0] == "soil" else ""))
-        elif m == "air":
-            ring = "the columns outside the circle" if hasattr(x, "round") else "the outer ring"
-            out[m] = dict(name="air", k=0.026, c=1005.0, rho=1.2, prod=0.0, start=air0,
-                          series=d_["air"]["points"],
-                          held=ring + (" and the top layer" if z.zones[-1] == "air" else ""))
+        elif m in ("air", "sideair"):
+            top = z.zones[-1] == "air"
+            held = ("the top layer" if m == "air" and "sideair" in films else
+                    ring + (" and the top layer" if top and m == "air" else ""))
+            out[m] = dict(name="air" if m == "air" else "air beside the sides", k=0.026, c=1005.0, rho=1.2,
+                          prod=0.0, start=air0, series=d_["air"]["points"], held=held)
+            if m in films:
+                out[m]["film"] = films[m]
         elif m == "footing":
             f = d_["footing"]
             out[m] = dict(name="footing (hardened concrete)", k=f["k"], c=f["c"], rho=f["rho"], prod=0.0,
@@ -79,14 +133,20 @@ def materials(d_, model):
             face = {"topcover": "top", "sidecover": "sides", "film": None}[m]
             cover = d_["cover"].get(face) if face else None
             n, dd = surface_depth(model, m)
+            if sound and face == "sides" and hasattr(x, "round") and not x.round[1]:
+                cover = None  # only the cells between the round outline and the circle, the cover folded
             if cover:
-                # The layer's own heat capacity, spread over its cells.
+                # The layer's own heat capacity, spread over its cells; in
+                # the sound mode its cells resist as the layer does.
                 rho = cover["rho"] * cover["t"] / (n * dd)
+                k = cover["k"] * n * dd / cover["t"] if sound else c["k"]
                 name = f"{face} cover: {cover['name']}, {cover['t'] * 1000:g} mm, {n} cell{'s' * (n > 1)}"
-                out[m] = dict(name=name, k=c["k"], c=cover["c"], rho=rho, prod=0.0, start=air0, series=[])
+                out[m] = dict(name=name, k=k, c=cover["c"], rho=rho, prod=0.0, start=air0, series=[])
             else:
                 where = {"topcover": "above the top", "sidecover": "beside the sides",
                          "film": "over the ground"}[m]
+                if sound:
+                    where = "between the round concrete and the program's circle"
                 out[m] = dict(name=f"surface cells {where}", k=c["k"], c=1005.0, rho=1.2, prod=0.0,
                               start=air0, series=[])
     return out
@@ -164,6 +224,10 @@ def first_step(d_, model):
         if dth > dtmax:
             dtmax = 0.37 * dth + 0.63 * dtmax
     step = 900 * math.trunc(dtmax / 900 + 1) / 12 if dtmax < 1e15 else math.inf
+    if d_["mode"] == "sound":
+        # At most the longest step; the concrete starts hydrating at the
+        # placing, so the step before it releases nothing.
+        return min(step, 3600 * d_["max_step"]) / 3600, 0.0
     if step > 3600 * d_["hours"]:
         coarse = max((a for a in (x, y, z) if hasattr(a, "key")), key=lambda a: a.d)
         raise DescriptionError(coarse.key, f"cells of {coarse.d:.3g} m along {coarse.name} make the program's "

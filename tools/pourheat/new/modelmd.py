@@ -2,16 +2,20 @@
 dimensions with their errors, the layers, the materials, the surfaces, the
 heat of hydration, the air series and the monitor cells."""
 
-from ..project import SERIES_MAX, num
+import math
+
+from ..project import SERIES_MAX, num, physics_block
 from .air import UNIT_NAMES
+from .describe import GAS, PRESET_AT, age_factor
 from .grid import side_requested, surface_resistance
-from .model import start_temperature
-from .write import describe_model
+from .model import start_temperature, surface_depth
+from .write import describe_model, physics
 
 
 def model_text(d_, model, name, source):
     x, y, z = model["x"], model["y"], model["z"]
     t = d_["template"]
+    sound = d_["mode"] == "sound"
     mats, number = model["materials"], model["number"]
     L = []
     w = L.append
@@ -27,6 +31,8 @@ def model_text(d_, model, name, source):
     w("pourheat-plot .")
     w("```")
     w("")
+    for line in physics_lines(d_, model):
+        w(line)
     w("## Grid and dimensions")
     w("")
     w("| Axis | Cells | Cell size | Face at the low end | Face at the high end |")
@@ -60,8 +66,8 @@ def model_text(d_, model, name, source):
     w("")
     w("| Layers k | Holds |")
     w("|---|---|")
-    names = {"soil": "soil", "footing": "footing", "member": "concrete member", "top": "top surface cells",
-             "air": "air (held)"}
+    names = {"soil": "soil", "footing": "footing", "member": "concrete member",
+             "top": "top cover cells" if sound else "top surface cells", "air": "air (held)"}
     zones = z.zones
     n = 0
     while n < len(zones):
@@ -96,21 +102,25 @@ def model_text(d_, model, name, source):
     w("")
     w("## Surfaces")
     w("")
-    w("| Face | Requested resistance m2 K/W | Modelled | Cells |")
-    w("|---|---|---|---|")
-    for label, req, got, cells in surfaces(d_, model):
-        w(f"| {label} | {req:.3f} | {got:.3f} | {cells} |")
-    w("")
-    w(f"A surface in air has the film resistance 1/h, h = {num(d_['film'])} W/(m2 K) (`air.film`), plus "
-      "the cover's thickness over its conductivity. The program lets each cell use its own conductivity "
-      "on all six faces, so cells that hold no heat source settle to a straight-line temperature "
-      "between their neighbours whatever their conductivity: a thin layer of low conductivity in one "
-      "cell would not slow the heat. So the tool gives a surface as many cells, between the concrete "
-      "and the held air, as make its resistance: n cells of the concrete's conductivity and half of the "
-      "held cell beyond them resist (n + 0.5) x cell size / conductivity. A cover's cells carry its "
-      "own heat capacity, spread over them."
-      + (" Around the round member the ring of cells spreads the heat: r ln((r + n + 0.5)/r) x cell "
-         "size / conductivity, r the radius in cells." if hasattr(x, "round") else ""))
+    if sound:
+        for line in sound_surface_lines(d_, model):
+            w(line)
+    else:
+        w("| Face | Requested resistance m2 K/W | Modelled | Cells |")
+        w("|---|---|---|---|")
+        for label, req, got, cells in surfaces(d_, model):
+            w(f"| {label} | {req:.3f} | {got:.3f} | {cells} |")
+        w("")
+        w(f"A surface in air has the film resistance 1/h, h = {num(d_['film'])} W/(m2 K) (`air.film`), plus "
+          "the cover's thickness over its conductivity. The program lets each cell use its own conductivity "
+          "on all six faces, so cells that hold no heat source settle to a straight-line temperature "
+          "between their neighbours whatever their conductivity: a thin layer of low conductivity in one "
+          "cell would not slow the heat. So the tool gives a surface as many cells, between the concrete "
+          "and the held air, as make its resistance: n cells of the concrete's conductivity and half of the "
+          "held cell beyond them resist (n + 0.5) x cell size / conductivity. A cover's cells carry its "
+          "own heat capacity, spread over them."
+          + (" Around the round member the ring of cells spreads the heat: r ln((r + n + 0.5)/r) x cell "
+             "size / conductivity, r the radius in cells." if hasattr(x, "round") else ""))
     w("")
     w("## Heat of hydration")
     w("")
@@ -119,9 +129,15 @@ def model_text(d_, model, name, source):
     step, share = model["first"]
     c = d_["concrete"]
     w("")
-    w(f"The program's first step ends at the placing and covers the {step:.2f} h before it; the heat "
-      f"it releases, {100 * share:.1f} % of the total (a rise of {share * total_heat(d_) / (c['rho'] * c['c']):.1f} K), "
-      "is there at the start. Smaller cells shorten that step.")
+    if sound:
+        w(f"The program's first step ends at the placing and covers the {step:.2f} h before it; the "
+          "concrete starts hydrating at the placing, so that step releases nothing. No step is longer "
+          f"than {num(d_['max_step'])} h (`physics.max_step`).")
+    else:
+        w(f"The program's first step ends at the placing and covers the {step:.2f} h before it; the heat "
+          f"it releases, {100 * share:.1f} % of the total (a rise of "
+          f"{share * total_heat(d_) / (c['rho'] * c['c']):.1f} K), is there at the start. Smaller cells "
+          "shorten that step.")
     w("")
     w("## Air temperature")
     w("")
@@ -146,13 +162,14 @@ def plan_lines(d_, model):
         m, n_c, n_m, r0 = x.round
         out = [f"- centre ({x.centre}, {y.centre}); concrete within {m / 2:g} cells of it"]
         if n_c:
-            out.append(f"- {n_c} cell{'s' * (n_c > 1)} of side surface around it")
+            what = "side cover" if d_["mode"] == "sound" else "side surface"
+            out.append(f"- {n_c} cell{'s' * (n_c > 1)} of {what} around it")
         if n_m:
             out.append(f"- soil out to {r0:g} cells from the centre")
         out.append(f"- outside {r0:g} cells (the program's circular outline, radius (nx - 1)/2): held")
         return out
-    names = {"member": "concrete", "cover": "side surface cells", "margin": "soil beside the member",
-             "ring": "outer ring, held"}
+    names = {"member": "concrete", "cover": "side cover cells" if d_["mode"] == "sound" else "side surface cells",
+             "margin": "soil beside the member", "ring": "outer ring, held"}
     out = []
     for a in (x, y):
         index = "ij"["xy".index(a.name)]
@@ -242,11 +259,26 @@ def total_heat(d_):
     return d_["content"] * h["heat"] * 1000 * (h["p"][0] if h["mode"] == "exponential" else 1)
 
 
+def physics_lines(d_, model):
+    """What the [Physics] block says, in the sound mode; nothing in the legacy one."""
+    if d_["mode"] != "sound":
+        return []
+    block = physics_block(physics(d_, model))
+    return ["## Physics", "",
+            "The project ends with a `[Physics]` block: the program balances the heat at every face between "
+            "two cells (one conductance per face, the two half cells in series, and a film where a held "
+            "material has one) and releases the heat of hydration cell by cell, each cell at its own "
+            "equivalent age. Without the block the program runs its earlier physics, which a description "
+            "asks for with `mode = \"legacy\"` under `[physics]`.", "", "```", *block, "```", ""]
+
+
 def hydration_lines(d_):
     h = d_["hydration"]
     c = d_["concrete"]
     qtot = d_["content"] * h["heat"] * 1000
     L = []
+    if d_["mode"] == "sound":
+        return sound_hydration_lines(d_)
     if h["mode"] == "table":
         L.append(f"Measured heat-rate table from `{h['file']}` ({len(h['rows'])} rows): the program "
                  f"scales it to release {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3 = "
@@ -278,6 +310,108 @@ def hydration_lines(d_):
     L.append(f"Total heat {total / 1e6:.4g} MJ/m3: an adiabatic rise of "
              f"{total / (c['rho'] * c['c']):.1f} K over the placing temperature "
              f"{num(round(d_['placing'], 2))} C.")
+    return L
+
+
+def sound_hydration_lines(d_):
+    """The heat of hydration in the sound mode: the curve in equivalent age
+    at the reference temperature, each cell's age advanced at its own
+    temperature."""
+    h, c = d_["hydration"], d_["concrete"]
+    E, ref = h["activation"], h["reference"]
+    qtot = d_["content"] * h["heat"] * 1000
+    source = {"preset": f", the `{h.get('binder')}` preset's", "typical": ", typical of Portland cement",
+              "given": ""}[h["activation_from"]]
+    L = [f"Each concrete cell keeps its own equivalent age at {num(ref)} C (`concrete.reference`), advanced "
+         f"over a step by the step x exp(E/R (1/{num(round(ref + 273.15, 2))} - 1/(T + 273.15))) at the "
+         f"cell's own temperature T (C), E = {num(E)} kJ/mol (`concrete.activation`"
+         + f"{source}), R = {num(GAS)} J/(mol K); a cell releases the heat its curve gives between the ages at the "
+         "start and at the end of each step.", ""]
+    if h.get("binder"):
+        L += [f"Binder `{h['binder']}`: {h['binder_text']}. These are typical published values, not measured "
+              "ones: fit the curve and the activation energy to the mix's own calorimetry and give `p1`, "
+              "`p2`, `p3`, `heat` and `activation` instead (docs/members.md says how).", ""]
+        if "preset" in h:
+            f = age_factor(E, ref)
+            which = "characteristic age p3" if h["mode"] == "exponential" else "time scale p1 and age p2"
+            L += [f"The preset gives its curve at {num(PRESET_AT)} C; at {num(ref)} C each of its ages is "
+                  f"{f:.4f} times as long (exp(E/R (1/{num(round(ref + 273.15, 2))} - 1/"
+                  f"{num(PRESET_AT + 273.15)}))), and so {'is' if h['mode'] == 'exponential' else 'are'} its {which}.", ""]
+    p = h.get("p")
+    if h["mode"] == "table":
+        L.append(f"Measured heat-rate table from `{h['file']}` ({len(h['rows'])} rows), read against the "
+                 f"equivalent age: the program scales it to release {num(h['heat'])} kJ/kg x "
+                 f"{num(d_['content'])} kg/m3 = {qtot / 1e6:.4g} MJ/m3 by the equivalent age of the row it adds "
+                 f"after the last, 2.3 t_n - 1.3 t_(n-1) = {num(round(table_end(h['rows']), 3))} h, and nothing "
+                 "after it: `heat` is what the binder releases by then.")
+        total = qtot
+    elif h["mode"] == "exponential":
+        L.append(f"Exponential curve: released fraction {num(p[0])} x exp(-({num(round(p[2], 4))} h / te)^"
+                 f"{num(p[1])}) of {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3, te the equivalent age.")
+        total = qtot * p[0]
+    else:
+        top = 1 - (1 + math.exp(-p[1] / p[0])) ** -p[2]
+        L.append(f"Sigmoid curve: released fraction (1 + exp(-{num(round(p[1], 4))} h / {num(round(p[0], 4))} h))"
+                 f"^-{num(p[2])} - (1 + exp((te - {num(round(p[1], 4))} h) / {num(round(p[0], 4))} h))^-{num(p[2])} "
+                 f"of {num(h['heat'])} kJ/kg x {num(d_['content'])} kg/m3, te the equivalent age.")
+        total = qtot * (1 - top)
+    L += ["", f"Total heat {total / 1e6:.4g} MJ/m3: an adiabatic rise of {total / (c['rho'] * c['c']):.1f} K over "
+          f"the placing temperature {num(round(d_['placing'], 2))} C."]
+    return L
+
+
+def table_end(rows):
+    """The equivalent age (h) by which a rate table releases all its heat in
+    the sound mode: that of the row the program adds after the last."""
+    return 2.3 * rows[-1][0] - 1.3 * rows[-2][0]
+
+
+def sound_surface_lines(d_, model):
+    """Each surface: the resistance asked and modelled, and how: a film on
+    the held air with any thin cover folded in, or cover cells (the film
+    beyond them when in air); per plan axis where the cells' size differs."""
+    x, y = model["x"], model["y"]
+    mats, number = model["materials"], model["number"]
+    L = ["| Face | Requested resistance m2 K/W | Modelled | As |", "|---|---|---|---|"]
+    faces = list(model["faces"])
+    side = d_["cover"].get("sides")
+    if d_["sides"] == "soil" and side:
+        faces.append({"face": "sides", "R": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
+    for f in faces:
+        cover, n, m = f["cover"], f["cells"], "topcover" if f["face"] == "top" else "sidecover"
+        if f["air"]:
+            film = f"a film of {f['film']:.4g} W/(m2 K) on the held {mats[f['air']]['name']} ({number[f['air']]})"
+        if not (cover and n):
+            how = film
+            if cover:
+                how += (f": 1/{num(d_['film'])} and {num(round(cover['t'] * 1000, 3))} mm of {cover['name']} "
+                        f"of {num(cover['k'])} W/(m K), thinner than a cell ({num(round(f['d'], 4))} m), "
+                        "folded in without its heat capacity")
+            if f["scale"] != 1:
+                how += (f"; written as {f['h']:.4g} W/(m2 K): the outline in whole cells has "
+                        f"{1 / f['scale']:.3f} times the face of the round one")
+            L.append(f"| {f['face']} | {f['R']:.3f} | {1 / f['film']:.3f} | {how} |")
+            continue
+        axes = [model["z"]] if m == "topcover" else [x] if hasattr(x, "round") else \
+            [a for a in (x, y) if "cover" in a.zones]
+        k = mats[m]["k"]
+        for a in axes:
+            label = f["face"] + (f" facing {a.name}" if len(axes) > 1 else "") + ("" if f["air"] else " (in the soil)")
+            how = (f"{n} cell{'s' * (n > 1)} of {cover['name']} (material {number[m]}): "
+                   f"{num(round(cover['t'], 4))} m in cells of {num(round(a.d, 4))} m at {k:.4g} W/(m K), "
+                   "so that the cells resist as the cover does" + (f"; then {film}" if f["air"] else ""))
+            got = n * a.d / k + (1 / f["film"] if f["air"] else 0.0)
+            L.append(f"| {label} | {f['R']:.3f} | {got:.3f} | {how} |")
+    L += ["", "Each face between two cells passes heat through the half cells on both sides in series, d/(2 k) "
+          "each; a face between a computed cell and the held air passes it through the computed cell's "
+          "half cell and the air's film, d/(2 k) + 1/h. So a surface in air needs no cells of its own: its "
+          f"film h = {num(d_['film'])} W/(m2 K) (`air.film`) stands on the held air, and a cover thinner "
+          "than a cell is folded into it, 1/h + thickness/conductivity. A cover a cell thick or more is "
+          "modelled as cells with its own heat capacity, spread over them, and a conductivity that makes "
+          "them resist as the cover does (a cover in the soil takes at least one cell)."]
+    if any(f["scale"] != 1 for f in model["faces"]):
+        L += ["", "The round outline in whole cells has more face than the circle; the side film is scaled "
+              "by the circumference over that face, so that the sides pass the heat of a round surface."]
     return L
 
 

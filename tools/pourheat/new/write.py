@@ -1,5 +1,6 @@
 """The project file and series.pr of a built model."""
 
+from ..project import num
 from .describe import remark
 from .model import start_temperature
 
@@ -39,7 +40,22 @@ def project(d_, model, name, source):
         mt = mats[m]
         p["materials"].append({"remark": mt["name"], "conductivity": mt["k"], "heat": mt["c"],
                                "density": round(mt["rho"], 4), "production": mt["prod"]})
+    if d_["mode"] == "sound":
+        p["physics"] = physics(d_, model)
     return p
+
+
+def physics(d_, model):
+    """The lines of the [Physics] block, (key, value): balanced conduction,
+    maturity hydration with the binder's activation energy and the curve's
+    reference temperature, the longest step, and the film of each held air."""
+    h = d_["hydration"]
+    lines = [("conduction", "balanced"), ("hydration", "maturity"), ("activation", num(h["activation"])),
+             ("reference", num(h["reference"])), ("maxstep", num(d_["max_step"]))]
+    for m in model["used"]:
+        if "film" in model["materials"][m]:
+            lines.append(("film", f"{model['number'][m]} {num(model['materials'][m]['film'])}"))
+    return lines
 
 
 def layer_ranges(layers):
