@@ -2,7 +2,8 @@
 # fv_block.py N > FILE: the balanced finite-volume equations of block-h100 (N = 1) or block-h033 (N = 3)
 # solved exactly (sparse LU; Debian python3-scipy), backward Euler in 0.25 h steps: each face the series
 # resistance of its two half cells, held cells at their centres, the mirror faces i = 1, j = 1 copying
-# plane 3, the air series read at mid-step, the table's rate of the row the step lies in. Prints time (h)
+# plane 3, the air series read at mid-step, the table's rate of the row the step lies in, the release capped
+# at qtot (the step that reaches it releases what is left, later steps nothing). Prints time (h)
 # and the five points (C), as the FE histories. What the sound mode should give, less its sweep error.
 import os, sys
 import numpy as np, scipy.sparse as sp, scipy.sparse.linalg as sla
@@ -49,12 +50,14 @@ for i, j, c in np.argwhere(comp):
             bsoil[idx[i, j, c]] += g
 Ac = A[comp]
 lu = sla.splu((sp.csr_matrix((vals, (rows, cols)), shape=(m, m)) + sp.diags(diag + Ac / dt)).tocsc())
-T, t = np.full(m, 12.0), 0.0
+T, t, released = np.full(m, 12.0), 0.0, 0.0
 pts = [idx[round(x / h) + 1, round(y / h) + 1, round(z / h)] for x, y, z in
        ((0, 0, 1.1), (0, 0, 1.4), (0.7, 0, 1.1), (0.7, 0.7, 1.4), (0, 0, 0.5))]
 print(0, *[12] * 5)
 while t < 96 * 3600 - 1:
     t += dt
-    q = rr[max(r for r in range(len(rt)) if rt[r] * 3600 <= t - dt / 2)] * 350 * 300e3
+    f = min(rr[max(r for r in range(len(rt)) if rt[r] * 3600 <= t - dt / 2)] * dt, 1 - released)
+    released += f
+    q = f / dt * 350 * 300e3
     T = lu.solve(Ac / dt * T + q * conc[comp] + bair * air(t - dt / 2) + bsoil * 12.0)
     print("%g" % (t / 3600), *["%.6f" % T[p] for p in pts])
