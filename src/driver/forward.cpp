@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/named_points.h"
 #include "driver/sound.h"
 #include "hydration/field.h"
 #include "hydration/source.h"
@@ -143,6 +144,7 @@ struct Solve {
   StepInputs in;
   StepControl control;
   std::optional<SoundRun> sound;  // where the project has a [Physics] block
+  std::optional<PointReadings> points;  // where its block names points
 };
 
 // The model as every step hands it to the sweeps; each step adds its heat
@@ -239,7 +241,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
     st.errsum = st.errsum + single::log10(st.err);
   else
     st.errsum = st.errsum - 7.0f;
-  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures);
+  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures, solve.points ? &solve.points->read(s.hnew) : nullptr);
 }
 
 // The next step four times as long, held to 1.5 h while less than a third of
@@ -283,6 +285,7 @@ void endOfRun(Run& run, ModelState& s, const Steps& st) {
 void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts) {
   checkMirrorFaces(run, s);
   checkSeriesPoints(run, s, pts);
+  checkNamedPoints(run, s);
 }
 
 ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
@@ -296,6 +299,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
   const StepLimits limits = stepLimits(run, s, materials);
 
   if (s.physics.present) solve.sound.emplace(s);
+  if (!s.physics.points.empty()) solve.points.emplace(s);
   Steps st;
   // In the sound mode the first step too is at most maxstep.
   const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;

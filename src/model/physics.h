@@ -6,6 +6,9 @@
 #pragma once
 
 #include <array>
+#include <vector>
+
+#include "model/named_points.h"
 
 namespace ph {
 
@@ -35,6 +38,7 @@ struct PhysicsOptions {
   // Film coefficient (W/(m2 K)) of each held material between it and the
   // computed cells it meets; 0 where there is none.
   std::array<float, kMaterialSlots> film{};
+  std::vector<NamedPoint> points;  // in the order the block names them
 
   // The steps are held to maxstep where either part of the sound mode is on.
   bool sound() const { return conduction == Conduction::balanced || hydration == Hydration::maturity; }
