@@ -145,6 +145,7 @@ struct Solve {
   StepControl control;
   std::optional<SoundRun> sound;  // where the project has a [Physics] block
   std::optional<PointReadings> points;  // where its block names points
+  std::optional<SectionKeeper> section;  // where it has section=
 };
 
 // The model as every step hands it to the sweeps; each step adds its heat
@@ -241,7 +242,9 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
     st.errsum = st.errsum + single::log10(st.err);
   else
     st.errsum = st.errsum - 7.0f;
-  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures, solve.points ? &solve.points->read(s.hnew) : nullptr);
+  const std::vector<double>* readings = solve.points ? &solve.points->read(s.hnew) : nullptr;
+  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures, readings);
+  if (solve.section) solve.section->afterStep(run, s, c.time, *readings);
 }
 
 // The next step four times as long, held to 1.5 h while less than a third of
@@ -300,6 +303,7 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
 
   if (s.physics.present) solve.sound.emplace(s);
   if (!s.physics.points.empty()) solve.points.emplace(s);
+  if (!s.physics.section.empty()) solve.section.emplace(s, *solve.points);
   Steps st;
   // In the sound mode the first step too is at most maxstep.
   const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "record/text.h"
+#include "results/points_file.h"
 
 namespace ph {
 
@@ -44,6 +45,41 @@ PointReadings::PointReadings(const ModelState& s) : inputs_(inputsOf(s)) {
 const std::vector<double>& PointReadings::read(const RealField& h) {
   for (std::size_t p = 0; p < sites_.size(); ++p) values_[p] = pointTemperature(inputs_, h, sites_[p]);
   return values_;
+}
+
+SectionKeeper::SectionKeeper(const ModelState& s, const PointReadings& points) {
+  const std::vector<NamedPoint>& all = s.physics.points;
+  for (std::size_t p = 0; p < all.size(); ++p)
+    if (all[p].name == s.physics.section) point_ = p;
+  others_ = all.size() > 1;
+  const PointSite& at = points.site(point_);
+  i_ = at.i, j_ = at.j, k_ = at.k;
+}
+
+void SectionKeeper::afterStep(Run& run, const ModelState& s, float time, const std::vector<double>& values) {
+  const long long own = writtenThousandths(values[point_]);
+  long long coldest = 0;
+  bool any = false;
+  for (std::size_t p = 0; p < values.size(); ++p) {
+    if (p == point_) continue;
+    const long long v = writtenThousandths(values[p]);
+    if (!any || v < coldest) coldest = v;
+    any = true;
+  }
+  bool changed = false;
+  auto keep = [&](KeptField& f, long long& best, long long value) {
+    if (found_ && value <= best) return;
+    best = value;
+    f.time = time;
+    f.h = s.hnew;
+    changed = true;
+  };
+  keep(atPeak_, peak_, own);
+  if (others_) keep(atDifference_, difference_, own - coldest);
+  found_ = true;
+  if (!changed) return;
+  const KeptField* kept[2] = {&atPeak_, &atDifference_};
+  writeSections(run, s.nx, s.ny, s.nz, i_, j_, k_, kept, others_ ? 2 : 1);
 }
 
 }  // namespace ph

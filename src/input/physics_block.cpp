@@ -108,6 +108,10 @@ void takePoint(Reading& r, std::string_view v) {
   if (const std::string why = takePointLine(v, r.line, r.s.physics.points); !why.empty()) r.refuse(why);
 }
 
+void takeSection(Reading& r, std::string_view v) {
+  if (const std::string why = takeSectionLine(v, r.line, r.s.physics); !why.empty()) r.refuse(why);
+}
+
 struct Key {
   std::string_view name;  // without its "="
   void (*take)(Reading&, std::string_view);
@@ -118,7 +122,7 @@ constexpr Key kKeys[] = {
     {"conduction", takeConduction, false}, {"hydration", takeHydration, false},
     {"activation", takeActivation, false}, {"reference", takeReference, false},
     {"maxstep", takeMaxstep, false},       {"film", takeFilm, true},
-    {"point", takePoint, true},
+    {"point", takePoint, true},           {"section", takeSection, false},
 };
 
 std::string keyList() {
@@ -181,6 +185,10 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  if (const std::string why = sectionProblem(p); !why.empty()) {
+    r.line = p.sectionLine;
+    r.refuse(why);
+  }
 }
 
 }  // namespace ph

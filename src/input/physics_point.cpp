@@ -67,4 +67,20 @@ std::string takePointLine(std::string_view value, std::size_t line, std::vector<
   return "";
 }
 
+std::string takeSectionLine(std::string_view value, std::size_t line, PhysicsOptions& physics) {
+  if (value.empty() || value.size() > kMaxPointName || !std::all_of(value.begin(), value.end(), nameChar))
+    return "section= '" + visible(value) + "' is not the name of a point (as in section=core)";
+  physics.section = std::string(value);
+  physics.sectionLine = line;
+  return "";
+}
+
+std::string sectionProblem(const PhysicsOptions& physics) {
+  if (physics.section.empty()) return "";
+  for (const NamedPoint& p : physics.points)
+    if (p.name == physics.section) return "";
+  return "section=" + physics.section + " names no point of the block (a point=" + physics.section +
+         " X Y Z line names one)";
+}
+
 }  // namespace ph

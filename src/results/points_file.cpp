@@ -1,8 +1,21 @@
 #include "results/points_file.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace ph {
+
+std::string threeDecimals(double v) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%.3f", v);
+  return buf;
+}
+
+long long writtenThousandths(double v) {
+  std::string text = threeDecimals(v);
+  if (const std::size_t dot = text.find('.'); dot != std::string::npos) text.erase(dot, 1);
+  return std::strtoll(text.c_str(), nullptr, 10);
+}
 
 void writePointsHeader(Run& run, std::span<const NamedPoint> points) {
   std::string line = "time_h";
@@ -11,12 +24,10 @@ void writePointsHeader(Run& run, std::span<const NamedPoint> points) {
 }
 
 void writePointsLine(Run& run, float time, std::span<const double> temperatures) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.3f", time / 3600.0f);
-  std::string line = buf;
+  std::string line = threeDecimals(time / 3600.0f);
   for (const double T : temperatures) {
-    std::snprintf(buf, sizeof buf, ",%.3f", T);
-    line += buf;
+    line += ',';
+    line += threeDecimals(T);
   }
   run.files.writeLines(kPoints, {line});
 }

@@ -10,6 +10,7 @@
 #include "record/interrupt.h"
 #include "results/points_file.h"
 #include "results/results.h"
+#include "results/sections_file.h"
 
 namespace ph {
 
@@ -18,6 +19,7 @@ namespace {
 void concreteHeader(Run& run, const RunShape&) { writeConcreteHeader(run); }
 void heatHeader(Run& run, const RunShape&) { writeHeatHeader(run); }
 void pointsHeader(Run& run, const RunShape& shape) { writePointsHeader(run, shape.points); }
+void sectionsHeader(Run& run, const RunShape&) { writeSectionsHeader(run); }
 
 const ResultFile kFiles[] = {
     {"TMAX.OUT", kTmax, "field statistics per step", "deg F", Written::eachStep, nullptr},
@@ -28,6 +30,9 @@ const ResultFile kFiles[] = {
      Written::eachStepWithPhysics, heatHeader},
     {"points.csv", kPoints, "the temperature of each point the [Physics] block names, per step", "deg C",
      Written::eachStepWithPoints, pointsHeader},
+    {kSectionsName, kSections,
+     "the planes through the section= point at its peak and at its largest difference to the other points",
+     "deg C", Written::whenSectionImproves, sectionsHeader},
     {nullptr, kOutput, "the final field", "deg C", Written::atEnd, nullptr},
     {".pourheat-artefacts", 0, "the files the tools wrote for a run, one name a line", "", Written::byTools,
      nullptr},
@@ -41,12 +46,14 @@ bool writes(const ResultFile& file, const RunShape& shape) {
   if (file.when == Written::eachStepWithMonitors) return shape.monitors;
   if (file.when == Written::eachStepWithPhysics) return shape.physics;
   if (file.when == Written::eachStepWithPoints) return !shape.points.empty();
+  if (file.when == Written::whenSectionImproves) return shape.section;
   return file.when == Written::eachStep || file.when == Written::atEnd;
 }
 
 std::string notWrittenWhy(const ResultFile& file, const RunShape& shape) {
   if (writes(file, shape)) return "";
   if (file.when == Written::eachStepWithPoints) return "this project names no points";
+  if (file.when == Written::whenSectionImproves) return "this project has no section=";
   return file.when == Written::eachStepWithPhysics ? "this project has no [Physics] block"
                                                     : "this run has no monitor cells";
 }
@@ -91,6 +98,8 @@ void openStepFiles(Run& run, const RunShape& shape) {
     if (f.when == Written::atEnd || !writes(f, shape)) continue;
     run.files.openWrite(f.unit, f.name);
     if (f.header) f.header(run, shape);
+    // Rewritten whole from the first step on: until then the header alone.
+    if (f.when == Written::whenSectionImproves) run.files.close(f.unit);
   }
 }
 

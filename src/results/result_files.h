@@ -22,6 +22,7 @@ struct RunShape {
   bool monitors = false;  // the run has monitor cells
   bool physics = false;   // its project has a [Physics] block
   std::span<const NamedPoint> points;  // the points its [Physics] block names
+  bool section = false;                // the block has section=
 };
 
 // When a file is written.
@@ -30,6 +31,8 @@ enum class Written {
   eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
   eachStepWithPhysics,   // the same, by runs whose project has a [Physics] block
   eachStepWithPoints,    // the same, by runs whose [Physics] block names points
+  whenSectionImproves,   // its header when the steps start, then whole anew after each step that
+                         // finds a new peak or difference (section= of the [Physics] block)
   atEnd,                 // once, when the steps are done
   byTools,               // never: the tools' list of the files they wrote for a run
 };
