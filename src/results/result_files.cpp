@@ -98,8 +98,6 @@ void openStepFiles(Run& run, const RunShape& shape) {
     if (f.when == Written::atEnd || !writes(f, shape)) continue;
     run.files.openWrite(f.unit, f.name);
     if (f.header) f.header(run, shape);
-    // Rewritten whole from the first step on: until then the header alone.
-    if (f.when == Written::whenSectionImproves) run.files.close(f.unit);
   }
 }
 

@@ -5,6 +5,7 @@
 // sound mode.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -159,6 +160,7 @@ TEST(Sound, NamedPointsOfTheContrastBlockConvergeOnTheFiniteElements) {
     }
     const fs::path from = kPhysics / grids[g].folder;
     dir.write("series.pr", readFile(from / "series.pr"));
+    if (g == 0) lines += "section=core\n";
     dir.write("project.prj", edited(readFile(from / "block.prj"), {{"[End Physics]", lines + "[End Physics]"}}));
     ASSERT_EQ(runIn(dir).status, 0) << grids[g].folder;
     int compared = 0;
@@ -171,6 +173,25 @@ TEST(Sound, NamedPointsOfTheContrastBlockConvergeOnTheFiniteElements) {
       coreTop[g][t] = r[1] - r[2];
     }
     EXPECT_EQ(compared, 385) << grids[g].folder;
+    if (g == 0) {
+      // The steps of sections.csv: the first of the largest core, and of the
+      // largest core less the coldest other point, in points.csv's thousandths.
+      long peak[2] = {LONG_MIN, LONG_MIN};
+      double at[2] = {};
+      for (const auto& r : rows(dir.read("points.csv"))) {
+        const long core = std::lround(r[1] * 1000);
+        long coldest = LONG_MAX;
+        for (std::size_t p = 2; p < r.size(); ++p) coldest = std::min(coldest, std::lround(r[p] * 1000));
+        for (int kind = 0; kind < 2; ++kind)
+          if (const long v = kind ? core - coldest : core; v > peak[kind]) peak[kind] = v, at[kind] = r[0];
+      }
+      const std::vector<std::string> sections = splitLines(dir.read("sections.csv"));
+      EXPECT_EQ(at[0], 28.0);
+      EXPECT_EQ(at[1], 20.0);
+      ASSERT_EQ(sections.size(), 1 + 2u * (2 * 17 * 16 + 17 * 17));
+      EXPECT_EQ(sections[1].substr(0, 12), "peak,28.000,");
+      EXPECT_EQ(sections.back().substr(0, 18), "difference,20.000,");
+    }
   }
   for (const auto& [t, d] : coreTop[1]) EXPECT_NEAR(coreTop[0][t], d, 0.3) << t / 4.0 << " h";
 }
