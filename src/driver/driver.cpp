@@ -225,7 +225,8 @@ static void runSequence(Run& run, const std::vector<std::string>& args, const Ru
   // result files are opened, so a refused run leaves an earlier run's
   // results as they were.
   const std::string outFile = rtrimmed(state->outfile);
-  const RunShape shape{.monitors = points.ipts > 0, .physics = state->physics.present};
+  const RunShape shape{.monitors = points.ipts > 0, .physics = state->physics.present, .points = state->physics.points,
+                        .section = !state->physics.section.empty()};
   refuseOutputName(run, outFile, rtrimmed(state->infile), logFile, flagFile, shape);
   checkBeforeStepping(run, *state, points);
   for (const ResultFile& f : resultFiles()) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "driver/named_points.h"
 #include "driver/sound.h"
 #include "hydration/field.h"
 #include "hydration/source.h"
@@ -143,6 +144,8 @@ struct Solve {
   StepInputs in;
   StepControl control;
   std::optional<SoundRun> sound;  // where the project has a [Physics] block
+  std::optional<PointReadings> points;  // where its block names points
+  std::optional<SectionKeeper> section;  // where it has section=
 };
 
 // The model as every step hands it to the sweeps; each step adds its heat
@@ -239,7 +242,9 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
     st.errsum = st.errsum + single::log10(st.err);
   else
     st.errsum = st.errsum - 7.0f;
-  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures);
+  const std::vector<double>* readings = solve.points ? &solve.points->read(s.hnew) : nullptr;
+  writeStepLines(run, c.time, s, pts, sf, st.concrete, heatFigures, readings);
+  if (solve.section) solve.section->afterStep(run, s, c.time, *readings);
 }
 
 // The next step four times as long, held to 1.5 h while less than a third of
@@ -283,6 +288,7 @@ void endOfRun(Run& run, ModelState& s, const Steps& st) {
 void checkBeforeStepping(Run& run, const ModelState& s, const SeriesPoints& pts) {
   checkMirrorFaces(run, s);
   checkSeriesPoints(run, s, pts);
+  checkNamedPoints(run, s);
 }
 
 ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardStats* counters,
@@ -296,6 +302,8 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
   const StepLimits limits = stepLimits(run, s, materials);
 
   if (s.physics.present) solve.sound.emplace(s);
+  if (!s.physics.points.empty()) solve.points.emplace(s);
+  if (!s.physics.section.empty()) solve.section.emplace(s, *solve.points);
   Steps st;
   // In the sound mode the first step too is at most maxstep.
   const float first = s.physics.sound() ? std::min(limits.first, s.physics.maxstep) : limits.first;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "input/keyword.h"
+#include "input/physics_point.h"
 #include "input/reader.h"
 
 namespace ph {
@@ -103,6 +104,14 @@ void takeFilm(Reading& r, std::string_view v) {
   r.s.physics.film[mat] = static_cast<float>(h);
 }
 
+void takePoint(Reading& r, std::string_view v) {
+  if (const std::string why = takePointLine(v, r.line, r.s.physics.points); !why.empty()) r.refuse(why);
+}
+
+void takeSection(Reading& r, std::string_view v) {
+  if (const std::string why = takeSectionLine(v, r.line, r.s.physics); !why.empty()) r.refuse(why);
+}
+
 struct Key {
   std::string_view name;  // without its "="
   void (*take)(Reading&, std::string_view);
@@ -113,6 +122,7 @@ constexpr Key kKeys[] = {
     {"conduction", takeConduction, false}, {"hydration", takeHydration, false},
     {"activation", takeActivation, false}, {"reference", takeReference, false},
     {"maxstep", takeMaxstep, false},       {"film", takeFilm, true},
+    {"point", takePoint, true},           {"section", takeSection, false},
 };
 
 std::string keyList() {
@@ -169,11 +179,16 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
       }
   };
   if (p.conduction != Conduction::balanced) unused("film", "conduction=balanced");
+  if (p.conduction != Conduction::balanced) unused("point", "conduction=balanced, whose face temperatures it reads");
   if (p.hydration != Hydration::maturity) {
     unused("activation", "hydration=maturity");
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  if (const std::string why = sectionProblem(p); !why.empty()) {
+    r.line = p.sectionLine;
+    r.refuse(why);
+  }
 }
 
 }  // namespace ph

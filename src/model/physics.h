@@ -6,6 +6,11 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "model/named_points.h"
 
 namespace ph {
 
@@ -35,6 +40,9 @@ struct PhysicsOptions {
   // Film coefficient (W/(m2 K)) of each held material between it and the
   // computed cells it meets; 0 where there is none.
   std::array<float, kMaterialSlots> film{};
+  std::vector<NamedPoint> points;  // in the order the block names them
+  std::string section;             // section=: the point whose sections are kept; "" none
+  std::size_t sectionLine = 0;     // of the project file that gives it
 
   // The steps are held to maxstep where either part of the sound mode is on.
   bool sound() const { return conduction == Conduction::balanced || hydration == Hydration::maturity; }

@@ -83,6 +83,8 @@ inline constexpr int kCenter = 52;
 inline constexpr int kConcrete = 53;
 inline constexpr int kHeat = 54;
 inline constexpr int kFlag = 55;
+inline constexpr int kPoints = 56;
+inline constexpr int kSections = 57;
 inline constexpr int kScratch = 79;
 
 }  // namespace ph

@@ -17,11 +17,22 @@
 
 namespace ph {
 
+// What decides which of the files a run writes.
+struct RunShape {
+  bool monitors = false;  // the run has monitor cells
+  bool physics = false;   // its project has a [Physics] block
+  std::span<const NamedPoint> points;  // the points its [Physics] block names
+  bool section = false;                // the block has section=
+};
+
 // When a file is written.
 enum class Written {
   eachStep,              // a line per step, from the first step on
   eachStepWithMonitors,  // the same, by runs that have monitor cells (series.pr)
   eachStepWithPhysics,   // the same, by runs whose project has a [Physics] block
+  eachStepWithPoints,    // the same, by runs whose [Physics] block names points
+  whenSectionImproves,   // its header when the steps start, then whole anew after each step that
+                         // finds a new peak or difference (section= of the [Physics] block)
   atEnd,                 // once, when the steps are done
   byTools,               // never: the tools' list of the files they wrote for a run
 };
@@ -32,16 +43,10 @@ struct ResultFile {
   const char* role;       // what it holds, as the usage text says
   const char* units;      // of the temperatures in it
   Written when;
-  void (*header)(Run&);   // its first lines, written when it is opened; or nullptr
+  void (*header)(Run&, const RunShape&);  // its first lines, written when it is opened; or nullptr
 };
 
 std::span<const ResultFile> resultFiles();
-
-// What decides which of the files a run writes.
-struct RunShape {
-  bool monitors = false;  // the run has monitor cells
-  bool physics = false;   // its project has a [Physics] block
-};
 
 bool writes(const ResultFile& file, const RunShape& shape);
 // Why a run of this shape does not write the file ("" where it does).
@@ -65,10 +70,12 @@ void closeStepFiles(Run& run);
 // The lines of the step ending at `time` (seconds) in the files written step
 // by step: `st` holds the statistics of the field, `record` the concrete's
 // figures of the run so far, brought up to date, and `heat` (where the
-// project has a [Physics] block) the heat of the run so far. Then the step is
+// project has a [Physics] block) the heat of the run so far, `points` (where
+// it names points) their temperatures. Then the step is
 // on disk: these files and the log are flushed, and the line an interruption
 // writes names the step.
 void writeStepLines(Run& run, float time, const ModelState& s, const SeriesPoints& pts, const Stats& st,
-                    ConcreteRecord& record, const HeatFigures* heat = nullptr);
+                    ConcreteRecord& record, const HeatFigures* heat = nullptr,
+                    const std::vector<double>* points = nullptr);
 
 }  // namespace ph

@@ -111,6 +111,11 @@ double faceTemperature(const ConductanceInputs& in, const RealField& h, int i, i
   return (double(h[s.near]) / s.Rc + double(h[s.far]) / s.Rn) / (1.0 / s.Rc + 1.0 / s.Rn);
 }
 
+bool mirrorCopy(const ConductanceInputs& in, int i, int j, int k, Face f) {
+  const Step s = steps[int(f)];
+  return in.bound[s.mirror] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.mirror);
+}
+
 double cellShare(const ConductanceInputs& in, int i, int j, int k) {
   if (!computedCell(in, i, j, k)) return 0.0;
   double share = 1.0;

@@ -74,6 +74,10 @@ bool computedCell(const ConductanceInputs& in, int i, int j, int k);
 // resistance of the cell it copies). What a sensor at that surface reads.
 double faceTemperature(const ConductanceInputs& in, const RealField& h, int i, int j, int k, Face f);
 
+// Whether the neighbour across face f of cell (i, j, k) is the copy a
+// mirror face holds: it stands for the cell on the other side of (i, j, k).
+bool mirrorCopy(const ConductanceInputs& in, int i, int j, int k, Face f);
+
 // The share of cell (i, j, k) that lies inside the modelled body: a computed
 // cell next to a mirror face is cut in half by the symmetry plane through
 // its centre (a quarter next to two, an eighth next to three); 1 otherwise.

@@ -1,5 +1,6 @@
 """The files of a run directory, one reader each: the histories TMAX.OUT and
-Center.out, concrete.csv, the final field, the monitor cells of series.pr,
+Center.out, concrete.csv, points.csv (and the steps chosen from it), the
+final field, the monitor cells of series.pr,
 and the flag file of a finished run; the run directory's project file;
 whether the run is finished and belongs to the inputs beside it; the
 manifest of the files the tools write there, which the next run clears;
@@ -101,6 +102,38 @@ def read_concrete(path):
     return rows
 
 
+def read_points(path):
+    """points.csv: the header's names, then the rows as lists of the
+    values as written, in thousandths (int), the time first."""
+    try:
+        with open(path, encoding="latin-1") as f:
+            lines = [l.strip() for l in f if l.strip()]
+    except OSError:
+        raise RunError(f"no {POINTS} in the run directory (a project without point= lines?)")
+    if not lines or not lines[0].startswith("time_h,"):
+        raise RunError(f"{path} does not start with the header of {POINTS}")
+    names = lines[0].split(",")[1:]
+    try:
+        rows = [[round(float(v) * 1000) for v in l.split(",")] for l in lines[1:]]
+    except ValueError:
+        raise RunError(f"{path}: a row that is not numbers with three decimals")
+    if any(len(r) != len(names) + 1 for r in rows):
+        raise RunError(f"{path}: a row without a value for each point")
+    return names, rows
+
+
+def point_steps(names, rows, name):
+    """The rows of the peak of point `name` and of its largest difference
+    to the coldest other point (None without other points): by the values
+    as written, the first row winning a tie, as the program chooses the
+    steps of sections.csv."""
+    p = names.index(name) + 1
+    def difference(r):
+        return r[p] - min(v for q, v in enumerate(r[1:], start=1) if q != p)
+    peak = max(rows, key=lambda r: r[p])  # max() keeps the first of equals
+    return peak, (max(rows, key=difference) if len(names) > 1 else None)
+
+
 # ---------------------------------------------------------------- field and cells
 
 def read_field(path, nx=None):
@@ -185,8 +218,10 @@ def find_project(rundir, given):
 
 
 HISTORIES = ("TMAX.OUT", "Center.out", CONCRETE)
-# Every file of that name a run leaves: with a [Physics] block also heat.csv.
-RUN_FILES = HISTORIES + ("heat.csv",)
+POINTS = "points.csv"
+# Every file of that name a run leaves: with a [Physics] block also
+# heat.csv, with named points points.csv, with section= sections.csv.
+RUN_FILES = HISTORIES + ("heat.csv", POINTS, "sections.csv")
 # The project's end time against a history's last time: TMAX.OUT and
 # Center.out hold hours with one decimal.
 END_SLACK = 0.05 + 1e-6

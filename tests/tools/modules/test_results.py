@@ -60,6 +60,25 @@ class Readers(unittest.TestCase):
             self.assertEqual(str(caught.exception), error)
 
 
+    def test_point_steps(self):
+        # core peaks at 30.500 first at 2 h (a tie at 3 h); core less the
+        # colder of a and b is largest, 31.500, at 3 h.
+        path = self.file("points.csv", "time_h,a,core,b\n1.000,-0.000,30.400,1.5\n2.000,10.000,30.500,20.000\n"
+                                       "3.000,-1.000,30.500,2.000\n4.000,-1.000,30.499,2.000\n")
+        names, rows = results.read_points(path)
+        self.assertEqual(rows[0], [1000, 0, 30400, 1500])
+        peak, diff = results.point_steps(names, rows, "core")
+        self.assertEqual((peak[0], diff[0]), (2000, 3000))
+        peak, diff = results.point_steps(["core"], [r[:1] + r[2:3] for r in rows], "core")
+        self.assertEqual((peak[0], diff), (2000, None))
+        # The program's own choice: the times of sections.csv of a golden run.
+        d = os.path.join(os.path.dirname(__file__), "../../golden/sound-points/expected")
+        peak, diff = results.point_steps(*results.read_points(f"{d}/points.csv"), "interface")
+        with open(f"{d}/sections.csv") as f:
+            kinds = {l.split(",")[0]: l.split(",")[1] for l in f.read().splitlines()[1:]}
+        self.assertEqual(kinds, {"peak": "3.333", "difference": "3.333"})
+        self.assertEqual((peak[0], diff[0]), (3333, 3333))
+
     def test_finished_run(self):
         # A whole run of 30 h, then one fault at a time: (change, the reason given).
         d = self.dir.name
