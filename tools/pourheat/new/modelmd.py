@@ -376,7 +376,7 @@ def sound_surface_lines(d_, model):
     faces = list(model["faces"])
     side = d_["cover"].get("sides")
     if d_["sides"] == "soil" and side:
-        faces.append({"face": "sides", "R": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
+        faces.append({"face": "sides", "R_asked": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
     for f in faces:
         cover, n, m = f["cover"], f["cells"], "topcover" if f["face"] == "top" else "sidecover"
         if f["air"]:
@@ -390,7 +390,7 @@ def sound_surface_lines(d_, model):
             if f["scale"] != 1:
                 how += (f"; written as {f['h']:.4g} W/(m2 K): the outline in whole cells has "
                         f"{1 / f['scale']:.3f} times the face of the round one")
-            L.append(f"| {f['face']} | {f['R']:.3f} | {1 / f['film']:.3f} | {how} |")
+            L.append(f"| {f['face']} | {f['R_asked']:.3f} | {1 / f['film']:.3f} | {how} |")
             continue
         axes = [model["z"]] if m == "topcover" else [x] if hasattr(x, "round") else \
             [a for a in (x, y) if "cover" in a.zones]
@@ -401,7 +401,7 @@ def sound_surface_lines(d_, model):
                    f"{num(round(cover['t'], 4))} m in cells of {num(round(a.d, 4))} m at {k:.4g} W/(m K), "
                    "so that the cells resist as the cover does" + (f"; then {film}" if f["air"] else ""))
             got = n * a.d / k + (1 / f["film"] if f["air"] else 0.0)
-            L.append(f"| {label} | {f['R']:.3f} | {got:.3f} | {how} |")
+            L.append(f"| {label} | {f['R_asked']:.3f} | {got:.3f} | {how} |")
     L += ["", "Each face between two cells passes heat through the half cells on both sides in series, d/(2 k) "
           "each; a face between a computed cell and the held air passes it through the computed cell's "
           "half cell and the air's film, d/(2 k) + 1/h. So a surface in air needs no cells of its own: its "
