@@ -71,7 +71,7 @@ def covers(d_, model):
     and the one the model holds, as cells or folded into the air's film."""
     out = []
     faces = {f["face"]: f for f in model["faces"]}
-    for where, c in d_["cover"].items():
+    for where, c in ((w, d_["cover"][w]) for w in ("top", "sides") if w in d_["cover"]):
         asked = c["t"] / c["k"]
         f = faces.get(where)
         if d_["mode"] == "legacy":

@@ -126,8 +126,10 @@ def materials(d_, model):
             out[m] = dict(name="concrete", k=c["k"], c=c["c"], rho=c["rho"], prod=1.0)
         elif m.startswith("lift"):
             lift = d_["lifts"][int(m[4:]) - 2]
+            # Not held: its block only gives the cells a start, its placing (the program
+            # holds them as the air above until the lift's time).
             out[m] = dict(name=f"concrete, lift {m[4:]}, placed at {num(lift['at'])} h", k=c["k"], c=c["c"],
-                          rho=c["rho"], prod=1.0)
+                          rho=c["rho"], prod=1.0, start=lift["placing"], series=[])
         elif m == "soil":
             s = d_["soil"]
             out[m] = dict(name="soil", k=s["k"], c=s["c"], rho=s["rho"], prod=0.0, start=s["T"],
