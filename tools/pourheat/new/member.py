@@ -35,7 +35,7 @@ def clean(v):
 
 def member(d_, model):
     x, y, z = model["x"], model["y"], model["z"]
-    points = [point(p) for p in model["points"]]
+    points = [point(p, d_["lifts"]) for p in model["points"]]
     return {
         "schema": SCHEMA, "template": d_["template"], "title": d_["title"], "model": d_["model"],
         "physics": d_["mode"], "dimensions": dimensions(d_, model),
@@ -220,9 +220,13 @@ def role(p):
     return "surface"
 
 
-def point(p):
+def point(p, lifts):
+    """A point, and the time from which it lies in concrete: the placing of
+    the lift it is in (a point on a joint belongs to the lift below)."""
+    z = p["member"][2]
+    placed = max([lift["at"] for lift in lifts if z is not None and z > lift["height"] + 1e-9], default=0.0)
     return {"name": p["name"], "member_m": list(p["member"]), "grid_m": list(p["grid"]), "face": p["face"],
-            "depth_m": p["depth"], "role": role(p)}
+            "depth_m": p["depth"], "role": role(p), "concrete_from_h": placed}
 
 
 def strength(s):
