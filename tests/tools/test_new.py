@@ -7,7 +7,7 @@ the whole ones, in both modes. A description
 that cannot be built ends the tool with status 2 and one line naming the
 key, and nothing written, also for text that is not UTF-8. Written again
 into the folder of a run, the same description leaves the run alone; another
-(--force) moves the run's files aside. (The sizes of the grids, the air
+(--force, a key --set) moves the run's files aside. (The sizes of the grids, the air
 series and every refused description: modules/.)
 
 usage: test_new.py PROGRAM WORKDIR
@@ -114,9 +114,9 @@ def main(program, work):
     r = subprocess.run([PYTHON, TOOL, member, "-o", run], capture_output=True, text=True)
     check(r.returncode == 0 and before == {f: os.stat(f"{run}/{f}").st_mtime_ns for f in os.listdir(run)},
           f"the same description changed the run: {r.stdout}{r.stderr}")
-    os.makedirs(f"{work}/warmer")
-    write(f"{work}/warmer/column.toml", read(member).replace('placing = "25 C"', 'placing = "30 C"'))
-    r = subprocess.run([PYTHON, TOOL, f"{work}/warmer/column.toml", "-o", run, "--force"], capture_output=True, text=True)
+    r = subprocess.run([PYTHON, TOOL, member, "-o", run, "--force", "--set", "concrete.placing=30 C"],
+                       capture_output=True, text=True)
+    check("placement=30\n" in read(f"{run}/column.prj"), "--set concrete.placing=30 C not written")
     moved = ["Center.out", "TMAX.OUT", "column.out", "concrete.csv", "done.flg", "run.log"]
     check(r.returncode == 0 and r.stdout.startswith(f"pourheat-new: moved the files of an earlier run "
                                                     f"({', '.join(moved)}) to {run}/earlier-run\n")

@@ -185,7 +185,7 @@ def air(d_):
     w, s = a["weather"], a["span"]
     names = {"air": "air_c", "wind": "wind_m_s", "solar": "solar_w_m2"}
     return {"kind": "weather", "file": w["copy"], "span_h": [s["first"], s["last"]],
-            "range": {names[k]: list(v) for k, v in s["range"].items()}, "points": [list(p) for p in a["points"]]}
+            "range": {names[k]: list(v) for k, v in s["range"].items()}}
 
 
 def events(model):
