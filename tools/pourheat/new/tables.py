@@ -80,10 +80,10 @@ def sub(table, k, known):
     return Table(table.data[k], table.key(k), known) if table.has(k) else None
 
 
-def read_numbers(base, path, key):
-    """Rows of numbers from a CSV file (its name relative to the member
-    description), and its header: a first line that is not numbers (None
-    without one); blank lines and lines starting with # are skipped."""
+def text_lines(base, path, key):
+    """The lines of a text file (its name relative to the member
+    description) with their numbers, stripped; blank lines and lines
+    starting with # left out."""
     try:
         with open(os.path.join(base, path), encoding="utf-8-sig") as f:
             lines = f.read().splitlines()
@@ -92,11 +92,14 @@ def read_numbers(base, path, key):
     except UnicodeDecodeError as e:
         line = e.object[:e.start].count(b"\n") + 1
         raise DescriptionError(key, f"{path} line {line}: not UTF-8 text")
+    return [(n, s.strip()) for n, s in enumerate(lines, 1) if s.strip() and not s.strip().startswith("#")]
+
+
+def read_numbers(base, path, key):
+    """Rows of numbers from a CSV file, and its header: a first line that is
+    not numbers (None without one)."""
     rows, header = [], None
-    for n, line in enumerate(lines, 1):
-        s = line.strip()
-        if not s or s.startswith("#"):
-            continue
+    for n, s in text_lines(base, path, key):
         parts = [p for p in re.split(r"[,;\s]+", s) if p]
         try:
             values = [float(p) for p in parts]

@@ -9,7 +9,7 @@ import os
 import re
 
 from ..units import TEMPERATURE
-from .tables import DescriptionError
+from .tables import DescriptionError, text_lines
 
 # The columns in the order the program reads them, and for each the units
 # it knows: the name in the copy's header and the factor to SI.
@@ -47,15 +47,7 @@ def column(field):
 def read_weather(base, path):
     """The weather file as plain values: its columns and units, the rows in
     SI units (h, C, m/s, W/m2), and the text of the copy."""
-    try:
-        with open(os.path.join(base, path), encoding="utf-8-sig") as f:
-            lines = f.read().splitlines()
-    except OSError as e:
-        raise DescriptionError(KEY, f"cannot read {path}: {e.strerror}")
-    except UnicodeDecodeError as e:
-        line = e.object[:e.start].count(b"\n") + 1
-        raise DescriptionError(KEY, f"{path} line {line}: not UTF-8 text")
-    numbered = [(n, s.strip()) for n, s in enumerate(lines, 1) if s.strip() and not s.strip().startswith("#")]
+    numbered = text_lines(base, path, KEY)
     if not numbered:
         raise DescriptionError(KEY, f"{path} holds no rows")
     n, header = numbered[0]
