@@ -9,7 +9,6 @@ import json
 import math
 
 from .grid import side_requested, surface_resistance
-from .points import extents
 
 SCHEMA = 1
 CURVE_ROWS = 50

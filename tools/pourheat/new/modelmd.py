@@ -8,7 +8,7 @@ from ..project import SERIES_MAX, num, physics_block
 from .air import UNIT_NAMES
 from .describe import GAS, PRESET_AT, age_factor
 from .grid import side_requested, surface_resistance
-from .model import start_temperature, surface_depth
+from .model import start_temperature
 from .write import describe_model, physics
 
 
