@@ -186,7 +186,7 @@ def find_project(rundir, given):
 
 HISTORIES = ("TMAX.OUT", "Center.out", CONCRETE)
 # Every file of that name a run leaves: with a [Physics] block also heat.csv.
-RUN_FILES = HISTORIES + ("heat.csv", "points.csv")
+RUN_FILES = HISTORIES + ("heat.csv",)
 # The project's end time against a history's last time: TMAX.OUT and
 # Center.out hold hours with one decimal.
 END_SLACK = 0.05 + 1e-6
