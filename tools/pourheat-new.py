@@ -9,7 +9,14 @@ the soil, the air, optional covers, the duration) and writes into DIR:
   NAME.prj   the project file (NAME is the description's file name)
   series.pr  the monitor cells
   model.md   what was built: grid, dimensions and their errors, layers,
-             materials, surfaces, heat of hydration, air series, monitors
+             materials, surfaces, heat of hydration, air series, monitors,
+             events, named points
+  member.json  the member as described, for the report (docs/tools.md)
+  the weather file, copied, when the description names one
+
+--set KEY=VALUE (repeatable) sets a key of the description before it is
+read: `--set concrete.placing="10 C"`, `--set 'event[0].at=3 d'`; the value
+is a TOML value or, when it is not one, a text.
 
 The grid follows from the program's rules: a mirror face copies the plane two
 cells inside, so the symmetry plane runs through the centres of the cells
@@ -34,9 +41,10 @@ import sys
 import tomllib
 
 from pourheat.new.describe import read_description
+from pourheat.new.member import member_json
 from pourheat.new.model import build
 from pourheat.new.modelmd import model_text
-from pourheat.new.tables import DescriptionError
+from pourheat.new.tables import DescriptionError, override
 from pourheat.new.write import project, series_text
 from pourheat.project import project_text
 from pourheat.results import earlier_results, set_aside
@@ -54,6 +62,9 @@ def main(argv=None):
     ap.add_argument("--force", action="store_true",
                     help="replace files in the folder that differ (the files of a run there are moved aside "
                          "into earlier-run)")
+    ap.add_argument("--set", action="append", default=[], metavar="KEY=VALUE",
+                    help="set a key of the description by its dotted path before it is read, as "
+                         "concrete.placing=\"10 C\" or 'event[0].at=3 d' (repeatable)")
     args = ap.parse_args(argv)
     name = re.sub(r"[^A-Za-z0-9_-]", "_", os.path.splitext(os.path.basename(args.member))[0]) or "member"
 
@@ -73,6 +84,11 @@ def main(argv=None):
     except tomllib.TOMLDecodeError as e:
         return fail(f"{args.member}: not TOML: {e}")
     try:
+        for setting in args.set:
+            key, eq, value = setting.partition("=")
+            if not eq:
+                raise DescriptionError(setting, "--set takes KEY=VALUE")
+            override(data, key.strip(), value.strip())
         desc = read_description(data, os.path.dirname(os.path.abspath(args.member)))
         model = build(desc)
     except DescriptionError as e:
@@ -85,8 +101,11 @@ def main(argv=None):
               "the heat before the placing; smaller cells shorten it (model.md)", file=sys.stderr)
     files = {f"{name}.prj": project_text(project(desc, model, name, os.path.basename(args.member))),
              "series.pr": series_text(model),
-             "model.md": model_text(desc, model, name, os.path.basename(args.member))}
-    files = {f: text.encode("utf-8" if f.endswith(".md") else "ascii", "replace")
+             "model.md": model_text(desc, model, name, os.path.basename(args.member)),
+             "member.json": member_json(desc, model)}
+    if desc["air"]["form"] == "weather":
+        files[desc["air"]["weather"]["copy"]] = desc["air"]["weather"]["text"]
+    files = {f: text.encode("ascii", "replace") if f.endswith((".prj", ".pr")) else text.encode("utf-8")
              for f, text in files.items()}
     changed = [f for f, text in files.items() if read_bytes(os.path.join(args.out, f)) != text]
     for f in changed:
@@ -95,7 +114,7 @@ def main(argv=None):
     try:
         os.makedirs(args.out, exist_ok=True)
         # Results of an earlier run do not stay beside inputs they no longer belong to.
-        earlier = earlier_results(args.out) if set(changed) & {f"{name}.prj", "series.pr"} else []
+        earlier = earlier_results(args.out) if set(changed) - {"model.md", "member.json"} else []
         if earlier:
             aside = set_aside(args.out, earlier)
             print(f"{PROG}: moved the files of an earlier run ({', '.join(earlier)}) to {aside}")

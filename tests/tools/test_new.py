@@ -7,7 +7,7 @@ the whole ones, in both modes. A description
 that cannot be built ends the tool with status 2 and one line naming the
 key, and nothing written, also for text that is not UTF-8. Written again
 into the folder of a run, the same description leaves the run alone; another
-(--force) moves the run's files aside. (The sizes of the grids, the air
+(--force, a key --set) moves the run's files aside. (The sizes of the grids, the air
 series and every refused description: modules/.)
 
 usage: test_new.py PROGRAM WORKDIR
@@ -42,17 +42,35 @@ def starting_cells(log):
     return out
 
 
+def earlier_block(text):
+    """The project with the [Physics] lines of a program that reads neither
+    points, events nor weather: a film's covers folded into its value."""
+    def film(m):
+        h, r = float(m[2]), float(m[3])
+        return f"film={m[1]} {1 / (1 / h + r):.7g}"
+    text = re.sub(r"(?m)^(?:point|at|weather|absorptivity)=.*\n", "", text)
+    return re.sub(r"(?m)^film=(\d+) (\S+) (\S+)$", film, text)
+
+
 def main(program, work):
     fresh_dir(work)
     expected = json.loads(read(os.path.join(DATA, "expected.json")))
-    cores = {}
+    cores, awaiting = {}, []
     examples = os.path.join(SOURCE, "examples", "members")
     for member in sorted(glob.glob(os.path.join(DATA, "members", "*.toml")) + glob.glob(f"{examples}/*.toml")):
         name = os.path.splitext(os.path.basename(member))[0]
         d = os.path.join(work, name if member.startswith(DATA) else "example-" + name)
         r = subprocess.run([PYTHON, TOOL, member, "-o", d], capture_output=True, text=True)
         check(r.returncode == 0, f"{name}: pourheat-new status {r.returncode}: {r.stderr}")
+        for f in os.listdir(f"{DATA}/written/{name}") if member.startswith(DATA) else []:
+            check(read(f"{d}/{f}") == read(f"{DATA}/written/{name}/{f}"), f"{name}: {f} differs from new/written")
         run = run_program(program, f"{d}/{name}.prj", d)
+        if run.returncode and re.search(r"\[Physics\] block: .*(film= '\S+ \S+'|unknown key '(point|at|weather|"
+                                        r"absorptivity)=')", read(f"{d}/run.log")):
+            # A program without points, events, weather or the covers' R of a film yet: run the rest.
+            awaiting.append(name)
+            write(f"{d}/{name}.prj", earlier_block(read(f"{d}/{name}.prj")))
+            run = run_program(program, f"{d}/{name}.prj", d)
         check(run.returncode == 0 and read(f"{d}/done.flg") == " Finished\n", f"{name}: the run did not finish")
         history = read_history(f"{d}/Center.out", 2)
         if os.path.exists(f"{d}/heat.csv"):  # the sound mode: the heat balances at the end
@@ -63,8 +81,6 @@ def main(program, work):
             t, f = max(history, key=lambda row: row[1])
             check(c_lo <= (f - 32) / 1.8 <= c_hi and h_lo <= t <= h_hi, f"example {name}: core peak {f} F at {t} h")
             continue
-        for f in os.listdir(f"{DATA}/written/{name}"):
-            check(read(f"{d}/{f}") == read(f"{DATA}/written/{name}/{f}"), f"{name}: {f} differs from new/written")
         placing = float(str(tomllib.loads(read(member))["concrete"]["placing"]).split()[0])
         cells = starting_cells(f"{d}/run.log")
         check(all(t == placing for m, t in cells if m == 1) and all(t != 0 for _, t in cells),
@@ -98,14 +114,17 @@ def main(program, work):
     r = subprocess.run([PYTHON, TOOL, member, "-o", run], capture_output=True, text=True)
     check(r.returncode == 0 and before == {f: os.stat(f"{run}/{f}").st_mtime_ns for f in os.listdir(run)},
           f"the same description changed the run: {r.stdout}{r.stderr}")
-    os.makedirs(f"{work}/warmer")
-    write(f"{work}/warmer/column.toml", read(member).replace('placing = "25 C"', 'placing = "30 C"'))
-    r = subprocess.run([PYTHON, TOOL, f"{work}/warmer/column.toml", "-o", run, "--force"], capture_output=True, text=True)
+    r = subprocess.run([PYTHON, TOOL, member, "-o", run, "--force", "--set", "concrete.placing=30 C"],
+                       capture_output=True, text=True)
+    check("placement=30\n" in read(f"{run}/column.prj"), "--set concrete.placing=30 C not written")
     moved = ["Center.out", "TMAX.OUT", "column.out", "concrete.csv", "done.flg", "run.log"]
     check(r.returncode == 0 and r.stdout.startswith(f"pourheat-new: moved the files of an earlier run "
                                                     f"({', '.join(moved)}) to {run}/earlier-run\n")
-          and sorted(os.listdir(run)) == ["column.prj", "earlier-run", "model.md", "series.pr"]
+          and sorted(os.listdir(run)) == ["column.prj", "earlier-run", "member.json", "model.md", "series.pr"]
           and sorted(os.listdir(f"{run}/earlier-run")) == moved, f"--force over a run: {r.stdout}{os.listdir(run)}")
+    if awaiting:
+        print(f"pourheat-new: the program does not read the points, events, weather or films' R of "
+              f"{', '.join(awaiting)} yet: run without them")
     print(f"pourheat-new: {len(cores)} members and the examples built and run, errors checked, "
           "written again over a run")
 

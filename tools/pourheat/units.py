@@ -75,6 +75,7 @@ UNITS = {
     "activation": ("kJ/mol", {"kj/mol": 1.0, "j/mol": 0.001}),
     "difference": ("K", {"k": 1.0, "c": 1.0, "f": 5 / 9}),
     "hour": ("h", {"h": 1.0}),
+    "stress": ("MPa", {"mpa": 1.0, "n/mm2": 1.0, "kpa": 0.001, "psi": 0.00689475729, "ksi": 6.89475729}),
     "number": ("", {}),
 }
 TEMPERATURE = {"c": lambda v: v, "f": lambda v: (v - 32.0) * 5 / 9, "k": lambda v: v - 273.15}

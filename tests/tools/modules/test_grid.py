@@ -2,7 +2,7 @@
 the starting temperatures of the boundary materials; in the sound mode
 covers folded into the film or as cells, and the presets' ages at the
 reference temperature (cases.toml); in the model of each
-member the concrete (material 1) through the core spans the asked
+member the concrete (material 1 and the lifts') through the core spans the asked
 dimensions within half a cell (from a mirror face, counted from the
 symmetry plane through the centre of cell 2); and the descriptions that
 cannot be built, refused with the key and the reason, each before a cell
@@ -43,13 +43,14 @@ class Grid(unittest.TestCase):
         for member in TESTED:
             model = build(description(member))
             imat = model["imat"]
+            concrete = {n for m, n in model["number"].items() if m == "concrete" or m.startswith("lift")}
             i, j, k = (c - 1 for c in model["monitors"][0][1])  # the core
             for axis, length in expected[name(member)].items():
                 line = {"x": imat[k][j], "y": [row[i] for row in imat[k]], "z": [layer[j][i] for layer in imat]}[axis]
                 lo = hi = {"x": i, "y": j, "z": k}[axis]
-                while lo > 0 and line[lo - 1] == 1:
+                while lo > 0 and line[lo - 1] in concrete:
                     lo -= 1
-                while hi + 1 < len(line) and line[hi + 1] == 1:
+                while hi + 1 < len(line) and line[hi + 1] in concrete:
                     hi += 1
                 a = model[axis]
                 got = (2 * (hi - lo) - 1 if a.mirror_lo and lo == 0 else hi - lo + 1) * a.d

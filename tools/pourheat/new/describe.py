@@ -7,7 +7,10 @@ import re
 
 from ..project import RATE_ROWS_MAX
 from .air import read_air
+from .events import read_events, read_lifts
+from .points import read_points
 from .tables import DescriptionError, Table, read_numbers, sub
+from .weather import read_weather, weather_air
 
 TEMPLATES = ("footing", "mat", "wall", "column", "round-column", "shaft")
 
@@ -30,6 +33,14 @@ BINDERS = {
     "low-heat": ("low-heat Portland cement (belite-rich, Type IV)",
                  420, (0.70, 0.80, 26.0), 234, (1.939, 2.913, 0.05), 38.0),
 }
+# Strength against equivalent age at 20 C, S = S_u exp(-(tau_s/t_e)^beta_s),
+# of each binder in a mix with a water/binder ratio near 0.45: S_u (MPa),
+# tau_s (h), beta_s. Typical values of published fits (tau_s 20 to 120 h,
+# beta_s 0.6 to 1.2, slower with fly ash or slag), for screening only: the
+# mix's own cylinder tests at known equivalent ages should replace them.
+STRENGTH = {"portland": (50.0, 50.0, 0.9), "portland-rapid": (55.0, 30.0, 0.9), "fly-ash-25": (50.0, 80.0, 0.8),
+            "slag-50": (50.0, 100.0, 0.7), "low-heat": (45.0, 110.0, 0.75)}
+STRENGTH_AT = 20.0
 PRESET_AT = 24.0      # C: the temperature of the presets' ages
 ACTIVATION = 40.0     # kJ/mol without a preset: typical of Portland cement
 REFERENCE = 20.0      # C: the reference temperature of the equivalent age
@@ -40,7 +51,7 @@ CURVES = ("sigmoid", "exponential")
 # The keys of each table of a description.
 KNOWN = {
     "": ("template", "title", "member", "concrete", "soil", "air", "cover", "footing", "grid", "run", "solver",
-         "physics"),
+         "physics", "weather", "event", "lift", "point", "strength", "limits"),
     "member": ("length", "width", "height", "thickness", "diameter", "sides", "model"),
     "concrete": ("placing", "content", "binder", "heat", "curve", "p1", "p2", "p3", "rate_table",
                  "density", "specific_heat", "conductivity", "activation", "reference"),
@@ -53,7 +64,12 @@ KNOWN = {
     "run": ("days", "hours", "start_hour"),
     "solver": ("alpha", "tolerance", "sweeps", "late_step"),
     "physics": ("mode", "max_step"),
+    "weather": ("csv", "absorptivity"),
+    "strength": ("ultimate", "tau", "beta"),
+    "limits": ("peak", "difference", "stripping"),
 }
+# Tables of the sound mode only.
+SOUND_ONLY = ("weather", "event", "lift", "point")
 # Member keys each template reads, and its choices of model and sides.
 TEMPLATE_KEYS = {
     "footing": (("length", "width", "height"), ("quarter", "full"), ("air", "soil")),
@@ -89,6 +105,9 @@ def read_description(data, base):
     ph = Table(data.get("physics", {}), "physics", KNOWN["physics"])
     d["mode"] = ph.text("mode", MODES, MODES[0])
     sound = d["mode"] == "sound"
+    for k in SOUND_ONLY:
+        if k in data and not sound:
+            raise DescriptionError(k, 'acts only in the sound mode (physics.mode = "sound")')
 
     c = Table(data.get("concrete", {}), "concrete", KNOWN["concrete"])
     d["placing"] = c.get("placing", "temperature", lo=-30, hi=90)
@@ -112,23 +131,37 @@ def read_description(data, base):
     elif "soil" in data:
         raise DescriptionError("soil", "is not used: a slice of a member in air has no soil")
 
+    w = Table(data["weather"], "weather", KNOWN["weather"]) if "weather" in data else None
+    weather = read_weather(base, w.text("csv")) if w else None
     r = Table(data.get("run", {}), "run", KNOWN["run"])
-    if r.has("days") == r.has("hours"):
+    if r.has("days") and r.has("hours") or not (r.has("days") or r.has("hours") or weather):
         raise DescriptionError("run.days", "give the duration as run.days or run.hours (one of them)")
+    last = weather["rows"][-1][0] if weather else None
     d["hours"] = (r.get("days", "days", above=0) * 24 if r.has("days")
-                  else r.get("hours", "time", above=0))
+                  else r.get("hours", "time", above=0) if r.has("hours") else last)
+    key = "run.days" if r.has("days") else "run.hours" if r.has("hours") else "weather.csv"
     if d["hours"] > 9999:
-        raise DescriptionError("run.days" if r.has("days") else "run.hours",
-                               "the result files hold at most 9999 hours")
+        raise DescriptionError(key, "the result files hold at most 9999 hours")
+    if weather and d["hours"] > last:
+        raise DescriptionError("weather.csv", f"{weather['file']} ends at {last:g} h; the run lasts {d['hours']:g} h")
     d["start_hour"] = r.get("start_hour", "hour", 8.0, lo=0, hi=24)
     only_sound(ph, ("max_step",), sound)
     d["max_step"] = ph.get("max_step", "time", 0.5, lo=0.01, hi=d["hours"]) if sound else None
 
     a = Table(data.get("air", {}), "air", KNOWN["air"]) if "air" in data else None
-    if a is None:
+    if a is None and not weather:
         raise DescriptionError("air", "is missing")
-    d["film"] = a.get("film", "film", 12.0, above=0)
-    d["air"] = read_air(a, d, base)
+    d["film"] = a.get("film", "film", 12.0, above=0) if a else 12.0
+    if weather:
+        if a and any(a.has(k) for k in ("temperature", "mean", "amplitude", "peak_hour", "csv")):
+            raise DescriptionError("weather.csv", "replaces the air's temperatures: give [air] only its film")
+        d["air"] = weather_air(weather, d["hours"])
+        solar = "solar" in weather["columns"]
+        if w.has("absorptivity") and not solar:
+            raise DescriptionError("weather.absorptivity", f"acts only with a solar column in {weather['file']}")
+        d["absorptivity"] = w.get("absorptivity", "number", 0.65, lo=0, hi=1) if solar else None
+    else:
+        d["air"] = read_air(a, d, base)
 
     cov = sub(top, "cover", KNOWN["cover"])
     d["cover"] = {}
@@ -154,6 +187,14 @@ def read_description(data, base):
                         "rho": f.get("density", "density", d["concrete"]["rho"], above=0)}
     elif "footing" in data:
         raise DescriptionError("footing", f"is read by the wall template only, not by {t}")
+
+    d["events"] = read_events(data, d)
+    d["lifts"] = read_lifts(data, d)
+    d["points"] = read_points(data, d)
+    d["strength"] = read_strength(top, d)
+    lim = sub(top, "limits", KNOWN["limits"])
+    d["limits"] = {k: lim.get(k, kind) for k, kind in (("peak", "temperature"), ("difference", "difference"),
+                                                       ("stripping", "stress")) if lim and lim.has(k)}
 
     g = Table(data.get("grid", {}), "grid", KNOWN["grid"])
     cell = g.get("cell", "length", None, above=0, required=False)
@@ -258,10 +299,32 @@ def read_activation(c, h, preset):
     h["activation_from"] = "given" if c.has("activation") else "preset" if preset else "typical"
 
 
-def age_factor(activation, reference):
+def age_factor(activation, reference, at=PRESET_AT):
     """Equivalent age at the reference temperature per hour at the presets'
-    24 C: exp(E/R (1/(T_ref + 273.15) - 1/297.15)), E in kJ/mol."""
-    return math.exp(activation * 1000 / GAS * (1 / (reference + 273.15) - 1 / (PRESET_AT + 273.15)))
+    24 C (or at `at`): exp(E/R (1/(T_ref + 273.15) - 1/297.15)), E in kJ/mol."""
+    return math.exp(activation * 1000 / GAS * (1 / (reference + 273.15) - 1 / (at + 273.15)))
+
+
+def read_strength(top, d):
+    """Strength against equivalent age, S = S_u exp(-(tau_s/t_e)^beta_s):
+    the binder preset's typical values (Portland's without one), tau_s
+    turned to equivalent age at the hydration's reference temperature, or
+    the mix's own from [strength]."""
+    s = sub(top, "strength", KNOWN["strength"])
+    h = d["hydration"]
+    binder = h.get("binder")
+    ultimate, tau, beta = STRENGTH[binder or "portland"]
+    energy = h.get("activation") or (BINDERS[binder][5] if binder else ACTIVATION)
+    reference = h.get("reference", STRENGTH_AT)
+    out = {"ultimate": ultimate, "tau": tau * age_factor(energy, reference, STRENGTH_AT), "beta": beta,
+           "reference": reference, "activation": energy,
+           "from": f"the {binder} preset" if binder else "the portland preset (no binder named)"}
+    if s:
+        out.update(ultimate=s.get("ultimate", "stress", out["ultimate"], above=0),
+                   tau=s.get("tau", "time", out["tau"], above=0), beta=s.get("beta", "number", out["beta"], above=0))
+        if s.data:
+            out["from"] = "given" if len(s.data) == 3 else "given in part, the rest " + out["from"]
+    return out
 
 
 def preset_at(p, curve, activation, reference):

@@ -15,6 +15,33 @@ def nearest_odd(x):
     return max(1, 2 * math.floor((min(x, BEYOND) - 1) / 2 + 0.5) + 1)
 
 
+def lift_cells(length, x, lifts):
+    """Cells of a member's height placed in lifts, about x of them: the count,
+    odd or even, that puts the joints nearest to cell faces (odd on a tie,
+    so that the core stays a cell; then the nearest to x)."""
+    x = min(x, BEYOND)
+    lo, hi = max(1, math.floor(0.8 * x)), max(1, math.ceil(1.25 * x))
+    if hi - lo > 400:  # far beyond any axis the program holds: refused by the count
+        return nearest_odd(x)
+
+    def miss(m):
+        return max(abs(f - round(f)) for f in (lift["height"] / length * m for lift in lifts))
+    return min(range(lo, hi + 1), key=lambda m: (round(miss(m), 6), m % 2 == 0, abs(m - x)))
+
+
+def lift_layers(z, lifts, length):
+    """The layers (k from, k to) of each lift, the first the member's base:
+    each joint on the cell face nearest to its height."""
+    m = z.hi - z.lo + 1
+    joints = [0] + [math.floor(lift["height"] / length * m + 0.5) for lift in lifts] + [m]
+    for n, lift in enumerate(lifts):
+        if not joints[n] < joints[n + 1] < joints[n + 2]:
+            raise DescriptionError(lift["key"] + ".height", f"the lifts need a cell each at least: in cells of "
+                                   f"{z.d:.3g} m the joint at {lift['height']:g} m leaves a lift without one; "
+                                   f"give a smaller {z.key}")
+    return [(z.lo + a, z.lo + b - 1) for a, b in zip(joints, joints[1:])]
+
+
 def cells_of(length, d, minimum=1):
     return max(minimum, math.floor(min(length / d, BEYOND) + 0.5))
 
@@ -136,6 +163,8 @@ def build_axes(d_):
             raise DescriptionError(key, f"the member is {m} cells across along {along} ({length:g} m in cells "
                                    f"of {length / m:.3g} m); it needs at least {ACROSS_MIN}: give a smaller {key}")
         ax.key = key
+        if axis == "z":
+            ax.lifts = lift_layers(ax, d_.get("lifts", []), length)
         axes[axis] = ax
     plan_covers = [a.zones.count("cover") for n, a in axes.items() if n != "z"]
     if d_["mode"] == "sound" and 0 in plan_covers and any(plan_covers) and not d_.get("fold_sides"):
@@ -191,7 +220,10 @@ def axis_cells(d_, axis, length, target, mirror):
     """The cells an axis takes for a target cell size, counted without
     building it: the count, the member's cells, their size and the parts
     around them."""
-    m = nearest_odd(length / target)
+    if axis == "z" and d_.get("lifts"):
+        m = lift_cells(length, length / target, d_["lifts"])
+    else:
+        m = nearest_odd(length / target)
     dd = length / m
     parts = surroundings(d_, axis, dd, m)
     around = sum(n for n, _ in parts)

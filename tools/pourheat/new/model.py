@@ -4,8 +4,10 @@ cells, and the program's first step."""
 
 import math
 
-from ..project import BOUNDARY_MAX
+from ..project import BOUNDARY_MAX, num
+from .events import event_lines
 from .grid import build_axes, folded_film, plan_zone, side_requested
+from .points import named_points
 from .tables import DescriptionError
 
 
@@ -33,7 +35,11 @@ def build(d_):
     films = {f["air"] for f in faces}
     keys = [[[material_key(plan_zone(x, y, i, j), z.zones[k - 1], d_["sides"], sound, "sideair" in films)
               for i in range(1, x.n + 1)] for j in range(1, y.n + 1)] for k in range(1, z.n + 1)]
-    used = [m for m in ORDER if any(m in row for layer in keys for row in layer)]
+    for n, (k1, k2) in enumerate(getattr(z, "lifts", [])[1:], 2):  # each later lift a concrete of its own
+        for k in range(k1, k2 + 1):
+            keys[k - 1] = [[f"lift{n}" if m == "concrete" else m for m in row] for row in keys[k - 1]]
+    lifts = tuple(f"lift{n}" for n in range(2, len(d_.get("lifts", [])) + 2))
+    used = [m for m in ORDER + lifts if any(m in row for layer in keys for row in layer)]
     number = {m: n + 1 for n, m in enumerate(used)}
     imat = [[[number[m] for m in row] for row in layer] for layer in keys]
     sections, laysec = [], []
@@ -49,6 +55,8 @@ def build(d_):
     model["materials"] = materials(d_, model)
     model["monitors"] = monitors(d_, model)
     model["first"] = first_step(d_, model)
+    model["events"] = event_lines(d_, model) if sound else []
+    model["points"] = named_points(d_, model) if sound else []
     return model
 
 
@@ -78,9 +86,13 @@ def surface_faces(d_, x, y, z):
         if face == "sides" and hasattr(x, "round"):
             diameter = (x.round[0] * x.d + (2 * cover["t"] if cover and cells else 0.0))
             scale = math.pi * diameter / (outline_faces(x, y) * x.d)
-        out.append({"face": face, "R": side_requested(d_, face)[0], "cover": cover, "cells": cells, "d": axis.d,
-                    "film": film, "h": film * scale, "scale": scale, "air": "air"})
-    if len(out) == 2 and abs(out[0]["h"] - out[1]["h"]) > 1e-9 * out[0]["h"]:
+        # Written as the air's film H and the folded cover's resistance R in series.
+        out.append({"face": face, "R_asked": side_requested(d_, face)[0], "cover": cover, "cells": cells,
+                    "d": axis.d, "film": film, "h": film * scale, "scale": scale, "air": "air",
+                    "H": d_["film"] * scale, "R": (cover["t"] / cover["k"] if folded else 0.0) / scale})
+    # A folded cover that comes off changes its air's film alone: that air is a material of its own.
+    off = {e["face"] for e in d_.get("events", [])} & {f["face"] for f in out if f["cover"] and not f["cells"]}
+    if len(out) == 2 and (abs(out[0]["h"] - out[1]["h"]) > 1e-9 * out[0]["h"] or off):
         out[1]["air"] = "sideair"
     return out
 
@@ -105,13 +117,19 @@ def materials(d_, model):
     c = d_["concrete"]
     x, z = model["x"], model["z"]
     sound = d_["mode"] == "sound"
-    films = {f["air"]: f["h"] for f in model["faces"]}
+    films = {f["air"]: (f["H"], f["R"]) for f in model["faces"]}
     air0 = d_["air"]["points"][0][1]
     ring = "the columns outside the circle" if hasattr(x, "round") else "the outer ring"
     out = {}
     for m in model["used"]:
         if m == "concrete":
             out[m] = dict(name="concrete", k=c["k"], c=c["c"], rho=c["rho"], prod=1.0)
+        elif m.startswith("lift"):
+            lift = d_["lifts"][int(m[4:]) - 2]
+            # Not held: its block only gives the cells a start, its placing (the program
+            # holds them as the air above until the lift's time).
+            out[m] = dict(name=f"concrete, lift {m[4:]}, placed at {num(lift['at'])} h", k=c["k"], c=c["c"],
+                          rho=c["rho"], prod=1.0, start=lift["placing"], series=[])
         elif m == "soil":
             s = d_["soil"]
             out[m] = dict(name="soil", k=s["k"], c=s["c"], rho=s["rho"], prod=0.0, start=s["T"],
@@ -123,6 +141,8 @@ def materials(d_, model):
                     ring + (" and the top layer" if top and m == "air" else ""))
             out[m] = dict(name="air" if m == "air" else "air beside the sides", k=0.026, c=1005.0, rho=1.2,
                           prod=0.0, start=air0, series=d_["air"]["points"], held=held)
+            if d_["air"]["form"] == "weather":
+                out[m]["held"] += f", following the weather of {d_['air']['weather']['copy']}"
             if m in films:
                 out[m]["film"] = films[m]
         elif m == "footing":

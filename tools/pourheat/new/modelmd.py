@@ -8,7 +8,7 @@ from ..project import SERIES_MAX, num, physics_block
 from .air import UNIT_NAMES
 from .describe import GAS, PRESET_AT, age_factor
 from .grid import side_requested, surface_resistance
-from .model import start_temperature, surface_depth
+from .model import start_temperature
 from .write import describe_model, physics
 
 
@@ -142,6 +142,8 @@ def model_text(d_, model, name, source):
     w("## Air temperature")
     w("")
     for line in air_lines(d_):
+        w(line)
+    for line in event_lines_md(model) + point_lines(model):
         w(line)
     w("")
     w("## Monitor cells")
@@ -376,7 +378,7 @@ def sound_surface_lines(d_, model):
     faces = list(model["faces"])
     side = d_["cover"].get("sides")
     if d_["sides"] == "soil" and side:
-        faces.append({"face": "sides", "R": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
+        faces.append({"face": "sides", "R_asked": side["t"] / side["k"], "cover": side, "cells": 1, "air": None})
     for f in faces:
         cover, n, m = f["cover"], f["cells"], "topcover" if f["face"] == "top" else "sidecover"
         if f["air"]:
@@ -390,7 +392,7 @@ def sound_surface_lines(d_, model):
             if f["scale"] != 1:
                 how += (f"; written as {f['h']:.4g} W/(m2 K): the outline in whole cells has "
                         f"{1 / f['scale']:.3f} times the face of the round one")
-            L.append(f"| {f['face']} | {f['R']:.3f} | {1 / f['film']:.3f} | {how} |")
+            L.append(f"| {f['face']} | {f['R_asked']:.3f} | {1 / f['film']:.3f} | {how} |")
             continue
         axes = [model["z"]] if m == "topcover" else [x] if hasattr(x, "round") else \
             [a for a in (x, y) if "cover" in a.zones]
@@ -401,7 +403,7 @@ def sound_surface_lines(d_, model):
                    f"{num(round(cover['t'], 4))} m in cells of {num(round(a.d, 4))} m at {k:.4g} W/(m K), "
                    "so that the cells resist as the cover does" + (f"; then {film}" if f["air"] else ""))
             got = n * a.d / k + (1 / f["film"] if f["air"] else 0.0)
-            L.append(f"| {label} | {f['R']:.3f} | {got:.3f} | {how} |")
+            L.append(f"| {label} | {f['R_asked']:.3f} | {got:.3f} | {how} |")
     L += ["", "Each face between two cells passes heat through the half cells on both sides in series, d/(2 k) "
           "each; a face between a computed cell and the held air passes it through the computed cell's "
           "half cell and the air's film, d/(2 k) + 1/h. So a surface in air needs no cells of its own: its "
@@ -415,9 +417,39 @@ def sound_surface_lines(d_, model):
     return L
 
 
+def event_lines_md(model):
+    """The events in time order and what each changes."""
+    if not model["events"]:
+        return []
+    L = ["", "## Events", "", "In time order, each at the first step boundary at or after its time (the `at=` "
+         "lines of the block):", "", "| Hours | Entry | Line | What changes |", "|---|---|---|---|"]
+    return L + [f"| {num(e['at'])} | `{e['key']}` | `at={e['line']}` | {e['what']} |" for e in model["events"]]
+
+
+def point_lines(model):
+    """The named points in the member's frame and in the grid's."""
+    if not model["points"]:
+        return []
+    L = ["", "## Named points", "",
+         "`points.csv` has one column per point after the time, in this order (C). A point between cell "
+         "centres reads the temperatures around it on straight lines; a point on a concrete face reads the "
+         "face. The member's frame starts at its own low corner (its bottom for z); the grid's at the outer "
+         "low corner of cell (1, 1, 1). In a quarter or half model a point on the mirrored part stands at its "
+         "modelled twin.", "", "| Point | In the member (m) | In the grid (m) | Under |", "|---|---|---|---|"]
+    for p in model["points"]:
+        under = f"{p['face']}, {num(round(p['depth'] * 1000, 3))} mm" if p["face"] else \
+            "" if p["depth"] is None else f"{num(round(p['depth'] * 1000, 3))} mm under the faces near it"
+        member = ", ".join("slice" if v is None else num(round(v, 6)) for v in p["member"])
+        grid = ", ".join(num(round(v, 6)) for v in p["grid"])
+        L.append(f"| {p['name']} | {member} | {grid} | {under} |")
+    return L
+
+
 def air_lines(d_):
     a = d_["air"]
     pts = a["points"]
+    if a["form"] == "weather":
+        return weather_lines(d_)
     if a["form"] == "constant":
         return [f"Constant {num(round(pts[0][1], 2))} C."]
     if a["form"] == "daily":
@@ -439,3 +471,26 @@ def air_lines(d_):
             "time, the hour that brings the series closest to the data where it misses most. "
             f"The largest difference from the hourly values, the series read as the program reads "
             f"it, is {a['largest']:.2f} C.{more}"]
+
+
+def weather_lines(d_):
+    """The weather file the held air follows: its rows, span and the range of
+    each column over the run."""
+    a = d_["air"]
+    w, s = a["weather"], a["span"]
+    names = {"air": ("air temperature", "C"), "wind": ("wind speed", "m/s"), "solar": ("sun on a horizontal "
+                                                                                   "surface", "W/m2")}
+    units = ", ".join(f"{k} in {u}" for k, u in w["units"].items())
+    L = [f"The held air follows the weather file `{w['file']}` ({units}), copied beside the project as "
+         f"`{w['copy']}` in SI units (`weather=`): {len(w['rows'])} rows from {num(s['first'])} h to "
+         f"{num(s['last'])} h, {s['rows']} of them within the run, at most {num(round(s['spacing'], 4))} h "
+         "apart. The program reads it on straight lines between rows, every row met.", "",
+         "| Column | Lowest | Highest |", "|---|---|---|"]
+    for k, (lo, hi) in s["range"].items():
+        L.append(f"| {names[k][0]} | {lo:.4g} {names[k][1]} | {hi:.4g} {names[k][1]} |")
+    films = ("The films of faces in this air follow the wind hour by hour (h = 5.6 + 4 v up to 5 m/s, "
+             "7.2 v^0.78 above)" if "wind" in s["range"] else
+             f"No wind column: the films stay at {num(d_['film'])} W/(m2 K) (`air.film`)")
+    sun = (f"; the sun enters through the sol-air temperature of each face, T_air + a I / h, absorptivity "
+           f"a = {num(d_['absorptivity'])} (`weather.absorptivity`)" if "solar" in s["range"] else "")
+    return L + ["", films + sun + "."]

@@ -5,13 +5,15 @@ built raises DescriptionError, naming the key."""
 import math
 import os
 import re
+import tomllib
 
 from ..units import UNITS, QuantityError, quantity
 
 # The largest value of each kind that any member holds, and the smallest
 # length; beyond them a value is a slip (a length of 2500 meant in mm),
 # refused before the grid is sized.
-LARGEST = {"length": 1000.0, "conductivity": 1e4, "specific_heat": 1e5, "density": 1e5, "film": 1e4, "heat": 1e4}
+LARGEST = {"length": 1000.0, "conductivity": 1e4, "specific_heat": 1e5, "density": 1e5, "film": 1e4, "heat": 1e4,
+           "stress": 200.0}
 SMALLEST = {"length": 1e-6}
 
 
@@ -78,10 +80,10 @@ def sub(table, k, known):
     return Table(table.data[k], table.key(k), known) if table.has(k) else None
 
 
-def read_numbers(base, path, key):
-    """Rows of numbers from a CSV file (its name relative to the member
-    description), and its header: a first line that is not numbers (None
-    without one); blank lines and lines starting with # are skipped."""
+def text_lines(base, path, key):
+    """The lines of a text file (its name relative to the member
+    description) with their numbers, stripped; blank lines and lines
+    starting with # left out."""
     try:
         with open(os.path.join(base, path), encoding="utf-8-sig") as f:
             lines = f.read().splitlines()
@@ -90,11 +92,14 @@ def read_numbers(base, path, key):
     except UnicodeDecodeError as e:
         line = e.object[:e.start].count(b"\n") + 1
         raise DescriptionError(key, f"{path} line {line}: not UTF-8 text")
+    return [(n, s.strip()) for n, s in enumerate(lines, 1) if s.strip() and not s.strip().startswith("#")]
+
+
+def read_numbers(base, path, key):
+    """Rows of numbers from a CSV file, and its header: a first line that is
+    not numbers (None without one)."""
     rows, header = [], None
-    for n, line in enumerate(lines, 1):
-        s = line.strip()
-        if not s or s.startswith("#"):
-            continue
+    for n, s in text_lines(base, path, key):
         parts = [p for p in re.split(r"[,;\s]+", s) if p]
         try:
             values = [float(p) for p in parts]
@@ -109,3 +114,41 @@ def read_numbers(base, path, key):
     if not rows:
         raise DescriptionError(key, f"{path} holds no numbers")
     return rows, header
+
+
+def override(data, key, text):
+    """Sets the value of a description key by its dotted path (`concrete.placing`,
+    `cover.top.thickness`, `event[0].at`; `event[N]` with N the count of entries
+    adds one), before the description is read. The value is read as TOML
+    (28, 0.5, true, "10 C") or, when it is not TOML, taken as a text (10 C)."""
+    parts = key.split(".")
+    if not key or not all(re.fullmatch(r"[A-Za-z_][A-Za-z0-9_]*(\[\d+\])?", p) for p in parts):
+        raise DescriptionError(key, "is not a key path such as concrete.placing or event[0].at")
+    try:
+        value = tomllib.loads(f"v = {text}")["v"]
+    except tomllib.TOMLDecodeError:
+        value = text
+    table, path = data, ""
+    for n, part in enumerate(parts):
+        name, _, index = part.partition("[")
+        path = f"{path}.{name}" if path else name
+        last = n == len(parts) - 1 and not index
+        if not isinstance(table, dict):
+            raise DescriptionError(key, f"{path.rpartition('.')[0]} is not a table")
+        if last:
+            table[name] = value
+            return
+        if not index:
+            table = table.setdefault(name, {})
+            continue
+        entries = table.setdefault(name, [])
+        i = int(index[:-1])
+        if not isinstance(entries, list) or i > len(entries):
+            count = len(entries) if isinstance(entries, list) else 0
+            raise DescriptionError(key, f"the description has {count} [[{name}]] entries; "
+                                   f"{name}[{count}] adds one")
+        if i == len(entries):
+            entries.append({})
+        table = entries[i]
+        if n == len(parts) - 1:
+            raise DescriptionError(key, f"names an entry of [[{name}]], not one of its keys")

@@ -48,13 +48,25 @@ def project(d_, model, name, source):
 def physics(d_, model):
     """The lines of the [Physics] block, (key, value): balanced conduction,
     maturity hydration with the binder's activation energy and the curve's
-    reference temperature, the longest step, and the film of each held air."""
+    reference temperature, the longest step, the film of each held air (the
+    air's own, then the resistance of the covers folded into it), the
+    weather file the air follows, the events in time order and the named
+    points in the grid's frame."""
     h = d_["hydration"]
+    mats, number = model["materials"], model["number"]
     lines = [("conduction", "balanced"), ("hydration", "maturity"), ("activation", num(h["activation"])),
              ("reference", num(h["reference"])), ("maxstep", num(d_["max_step"]))]
     for m in model["used"]:
-        if "film" in model["materials"][m]:
-            lines.append(("film", f"{model['number'][m]} {num(model['materials'][m]['film'])}"))
+        if "film" in mats[m]:
+            H, R = mats[m]["film"]
+            lines.append(("film", f"{number[m]} {num(H)}" + (f" {num(R)}" if R else "")))
+    if d_["air"]["form"] == "weather":
+        lines += [("weather", f"{number[m]} {d_['air']['weather']['copy']}") for m in ("air", "sideair")
+                  if m in number]
+        if d_["absorptivity"] is not None:
+            lines.append(("absorptivity", num(d_["absorptivity"])))
+    lines += [("at", e["line"]) for e in model["events"]]
+    lines += [("point", f"{p['name']} " + " ".join(num(round(g, 7)) for g in p["grid"])) for p in model["points"]]
     return lines
 
 
