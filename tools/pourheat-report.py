@@ -28,6 +28,7 @@ from pourheat.limits import LimitError, add_limit_options
 from pourheat.pictures import NoMatplotlib
 from pourheat.report import PROG, report
 from pourheat.results import RunError
+from pourheat.units import positive
 
 
 def options(argv):
@@ -43,6 +44,11 @@ def options(argv):
     ap.add_argument("-o", "--out", help="the page (default: RUN_DIR/report.html)")
     ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
     ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
+    ap.add_argument("--member", help="member description of pourheat-new (default: RUN_DIR/member.json, if any)")
+    ap.add_argument("--strip-strength", metavar="MPA", type=positive(float),
+                    help="stripping strength, MPa: when each named point reaches it (default: member.json's)")
+    ap.add_argument("--restraint", metavar="K", type=positive(float), default=0.5,
+                    help="restraint factor of the cracking index (default 0.5)")
     return ap.parse_args(argv)
 
 

@@ -139,9 +139,10 @@ def peak_of(rundir, rows):
     rounding. The log holds it; without a log, the first row of
     concrete.csv holding the highest value as written. When the two differ
     (a flat peak, values equal to three decimals), the log's step wins: it
-    is the one the terminal showed."""
+    is the one the terminal showed. A log whose peak is no row of
+    concrete.csv belongs to another run and is passed over."""
     found = summary_peak(rundir)
-    if found:
+    if found and any(r["time_h"] == found[1] and r["max_C"] == found[0] for r in rows):
         value, time, cell = found
         return {"value_c": value, "time_h": time, "cell": cell, "source": "log"}
     top = max(rows, key=lambda r: r["max_C"])
@@ -310,3 +311,49 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
     else:
         a["notes"].append("no strength parameters (member.json's strength): no strength or cracking figures")
     return a
+
+
+# ---------------------------------------------------------------- the lines
+
+def assessment_lines(a):
+    """The assessment's lines on the terminal, after the report's own: the
+    pairs, the hottest minus coldest anywhere for comparison, protection,
+    strength and cracking, and the verdict on the named points."""
+    from .limits import verdict_line
+    from .units import hours, temp
+    if not a["points"]:
+        return []
+    out = [f"named points: {len(a['points'])} in {POINTS} ({', '.join(p['name'] for p in a['points'])}), "
+           f"{len(a['times'])} steps from {hours(a['times'][0])} h to {hours(a['times'][-1])} h"]
+    for pair in a["pairs"]:
+        for limit, result in pair["checks"]:
+            out.append(verdict_line(limit, result).replace("temperature difference", pair["label"], 1))
+    w = a["anywhere"]
+    out.append(f"{w['label']}: largest {temp(w['value_k'], True)} at {hours(w['time_h'])} h, for comparison"
+               + (" (no pairs of named points: it is the check)" if not a["pairs"] else
+                  "; the pairs above are the check"))
+    p = a["protection"]
+    if p:
+        out.append(f"{p['note']} (air: {p['air']})")
+    s = a["strength"]
+    if s:
+        out.append(f"strength by maturity, screening figures: S = {s['ultimate_mpa']:g} MPa exp(-({s['tau_h']:g} h/te)"
+                   f"^{s['beta']:g}) ({s['source']}); te with {s['activation_kj_mol']:g} kJ/mol at "
+                   f"{s['reference_c']:g} C ({s['constants']})")
+        for q in s["points"]:
+            line = f"strength {q['name']}: {q['mpa'][-1]:.1f} MPa at the end of the run (te {q['te_h'][-1]:.1f} h)"
+            if s["stripping_mpa"]:
+                reach = q["stripping_h"]
+                line += (f"; stripping strength {s['stripping_mpa']:g} MPa at {hours(reach)} h" if reach is not None
+                         else f"; stripping strength {s['stripping_mpa']:g} MPa not reached")
+            out.append(line)
+    c = a["cracking"]
+    if c:
+        for q in c["points"]:
+            out.append(f"cracking index {q['name']}: " + (
+                f"least {q['least']:.2f} at {hours(q['least_h'])} h" if q["least"] is not None else
+                "never cooler than the core") + f" (restraint {c['restraint']:g}; below 1 a crack is likely)")
+    out.append(f"verdict on the named points: {a['verdict']}" + (
+        f", {len(a['failed'])} exceeded ({', '.join(a['failed'])})" if a["failed"] else
+        f", the peak and {len(a['pairs'])} pairs within their limits"))
+    return out
