@@ -75,6 +75,16 @@ def cracking_index(fc, dt, restraint=DEFAULT_RESTRAINT, expansion=THERMAL_EXPANS
     return tensile(fc) / (restraint * modulus(fc) * expansion * dt)
 
 
+def age_reaching(level, ultimate_mpa, tau_h, beta):
+    """The equivalent age (h) at which the strength reaches `level`, or None
+    when it never does (level at or above S_u)."""
+    if level <= 0.0:
+        return 0.0
+    if level >= ultimate_mpa:
+        return None
+    return tau_h * math.log(ultimate_mpa / level) ** (-1.0 / beta)
+
+
 def first_reaching(times, values, level):
     """The first time the values (straight lines between steps) reach
     `level`, or None."""
