@@ -26,11 +26,12 @@ from pourheat.pictures import NoMatplotlib
 from pourheat.study import PROG, StudyError, run_study
 from pourheat.units import positive
 
-# pourheat-batch's options that the study passes on: (names, takes a value).
+# pourheat-batch's options that the study passes on: its names, and
+# whether it takes a value. The limits are the study's own as well.
 BATCH = [(("-j", "--jobs"), True), (("-S", "--sshlogin"), True), (("--sshloginfile", "--slf"), True),
          (("--program",), True), (("--remote-program",), True), (("--timeout",), True),
-         (("--log",), True), (("--flag",), True), (("--overwrite",), False),
-         (("--max-temp",), True), (("--max-diff",), True), (("--diff-curve",), True)]
+         (("--log",), True), (("--flag",), True), (("--overwrite",), False)]
+LIMITS = ("--max-temp", "--max-diff", "--diff-curve")
 
 
 def main(argv=None):
@@ -48,24 +49,18 @@ def main(argv=None):
                     help="stripping strength, MPa (default: member.json's)")
     ap.add_argument("--restraint", metavar="K", type=positive(float), default=0.5,
                     help="restraint factor of the cracking index (default 0.5)")
-    for names, value in BATCH:
-        if names[0] in ("--max-temp", "--max-diff", "--diff-curve"):
-            continue
-        ap.add_argument(*names, action="append" if value else "store_true",
-                        default=[] if value else False, help="as for pourheat-batch")
     add_limit_options(ap)
+    passing = [(ap.add_argument(*names, action="append" if value else "store_true", help="as for pourheat-batch"),
+                next(n for n in names if n.startswith("--"))) for names, value in BATCH]
     args = ap.parse_args(argv)
     passed = []
-    for names, value in BATCH:
-        got = getattr(args, names[-1].lstrip("-").replace("-", "_"))
-        if value:
-            for v in got if isinstance(got, list) else [got] if got else []:
-                passed += [names[-1], v]
-        elif got:
-            passed.append(names[-1])
-    if args.diff_curve:
-        args.diff_curve = os.path.abspath(args.diff_curve)
-        passed[passed.index("--diff-curve") + 1] = args.diff_curve
+    for action, name in passing:
+        got = getattr(args, action.dest)
+        passed += [o for v in got or [] for o in (name, v)] if isinstance(got, list) else [name] if got else []
+    for name in LIMITS:
+        if getattr(args, name[2:].replace("-", "_")):
+            passed += [name, os.path.abspath(args.diff_curve) if name == "--diff-curve" else
+                       getattr(args, name[2:].replace("-", "_"))]
     try:
         return run_study(args, os.path.dirname(os.path.abspath(__file__)), passed)
     except (StudyError, LimitError, NoMatplotlib) as e:

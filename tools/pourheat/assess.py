@@ -42,7 +42,7 @@ C or K, strengths in MPa):
                 "mpa": [MPa], "stripping_h": time reaching stripping_mpa or
                 None}]} or None (no strength parameters or no points)
   cracking      {"restraint", "expansion", "points": [{"name", "index":
-                [index or None where the point is not cooler than the core],
+                [index or None where the point is under no tension],
                 "least": index or None, "least_h"}]} or None
   verdict       "PASS" | "FAIL" on the peak and the pairs (the hottest minus
                 coldest anywhere when there are no pairs); "failed": labels
@@ -307,8 +307,8 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
         if core:
             crack = {"restraint": restraint, "expansion": mat.THERMAL_EXPANSION, "points": []}
             for name in [q for p, q in pairs if p == core]:
-                index = [mat.cracking_index(f, c - x, restraint)
-                         for f, c, x in zip(fc[name], temps[core], temps[name])]
+                index = mat.cracking_indices(fc[name], [c - x for c, x in zip(temps[core], temps[name])],
+                                             restraint)
                 known = [(i, t) for i, t in zip(index, times) if i is not None]
                 least = min(known, key=lambda p: p[0]) if known else (None, None)
                 crack["points"].append({"name": name, "index": index, "least": least[0], "least_h": least[1]})
@@ -355,7 +355,7 @@ def assessment_lines(a):
         for q in c["points"]:
             out.append(f"cracking index {q['name']}: " + (
                 f"least {q['least']:.2f} at {hours(q['least_h'])} h" if q["least"] is not None else
-                "never cooler than the core") + f" (restraint {c['restraint']:g}; below 1 a crack is likely)")
+                "under no tension") + f" (restraint {c['restraint']:g}; below 1 a crack is likely)")
     out += a["notes"]
     out.append(f"verdict on the named points: {a['verdict']}" + (
         f", {len(a['failed'])} exceeded ({', '.join(a['failed'])})" if a["failed"] else

@@ -127,6 +127,7 @@ def chart(path, rows, title):
         ax.annotate(label, (i, 0), xytext=(0, 4), textcoords="offset points", ha="center", fontsize=8)
     ax.set_xticks(list(x), names, rotation=30, ha="right", fontsize=8)
     ax.set_ylabel("°C / K")
+    ax.set_ylim(top=ax.get_ylim()[1] * 1.2)  # room for the legend
     ax.set_title(title + " (green: PASS, red: FAIL)")
     ax.legend(loc="upper right", fontsize=9)
     fig.savefig(path, dpi=100)
