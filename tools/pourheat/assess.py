@@ -51,14 +51,13 @@ C or K, strengths in MPa):
 The relations of strength and cracking are in strength.py."""
 
 import json
-import math
 import os
 import re
 
 from . import strength as mat
 from .limits import Limit, check, constant_limit, evaluate, verdict_line
 from .project import read_project
-from .results import CONCRETE, RunError, read_concrete
+from .results import CONCRETE, RUN_FILES, RunError, read_concrete
 from .units import hours, temp
 
 POINTS = "points.csv"
@@ -121,7 +120,8 @@ def summary_peak(rundir):
     the run directory: (value C, time h, cell), or None."""
     for name in sorted(os.listdir(rundir)):
         path = os.path.join(rundir, name)
-        if not os.path.isfile(path) or os.path.getsize(path) > 4 << 20 or name.endswith((".csv", ".png", ".html")):
+        if (not os.path.isfile(path) or os.path.getsize(path) > 4 << 20 or name in RUN_FILES
+                or name.endswith((".csv", ".png", ".html"))):
             continue
         with open(path, encoding="latin-1") as f:
             text = f.read()

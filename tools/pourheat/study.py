@@ -23,7 +23,6 @@ the other keys."""
 import csv
 import itertools
 import os
-import re
 import subprocess
 
 from .assess import assess
