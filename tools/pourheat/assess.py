@@ -288,6 +288,9 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
         else:
             note = f"protection may come off at {hours(off)} h: core minus air within the limit from then on"
         a["protection"] = {"time_h": off, "air": source, "as_built": events, "note": note}
+    elif core:
+        a["notes"].append("protection: no air series (member.json's air, or a held air of the project) "
+                          "to compare the core with")
 
     s = member.get("strength") or {}
     if all(s.get(k) is not None for k in ("ultimate_mpa", "tau_h", "beta")):
