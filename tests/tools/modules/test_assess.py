@@ -2,6 +2,7 @@
 and the peak of a log that belongs to another run passed over."""
 
 import os
+import re
 import tempfile
 import tomllib
 import unittest
@@ -9,6 +10,7 @@ import unittest
 from pourheat import strength as mat
 from pourheat.assess import peak_of, read_points
 from pourheat.results import RunError
+from pourheat.study import StudyError, combinations, parse_vary, summary_lines
 
 with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "assess.toml"), "rb") as f:
     CASES = tomllib.load(f)
@@ -46,6 +48,27 @@ class Relations(unittest.TestCase):
             rows = [{"time_h": t, "max_C": v, "max_i": 2, "max_j": 2, "max_k": 2} for t, v in ((10.0, 44.0), (20.0, 44.0))]
             self.assertEqual(peak_of(work, rows), {"value_c": 44.0, "time_h": 10.0, "cell": (2, 2, 2),
                                                    "source": "concrete.csv"})
+
+
+class Study(unittest.TestCase):
+    def test_names(self):
+        for option, key, values, name in CASES["vary"]:
+            if not key:
+                self.assertRaisesRegex(StudyError, f"^{re.escape(name)}$", parse_vary, option)
+                continue
+            given, k, v = parse_vary(option)
+            self.assertEqual((k, v, combinations([(given, k, v)])[0][0]), (key, values, name))
+
+    def test_earliest_removal(self):
+        # Placing 10C passes from 5d on, 20C never.
+        varies = [parse_vary("placing=10C,20C"), parse_vary("event.remove_at=3d,5d,7d")]
+        verdicts = ["FAIL", "PASS", "PASS", "FAIL", "FAIL", "FAIL"]
+        rows = [{"name": n, "placing": s[0][2], "event.remove_at": s[1][2], "verdict": v}
+                for (n, s), v in zip(combinations(varies), verdicts)]
+        self.assertEqual(summary_lines(varies, rows), [
+            "passing: placing-10C_event.remove_at-5d; placing-10C_event.remove_at-7d",
+            "earliest removal that passes with placing=10C: event.remove_at=5d",
+            "earliest removal that passes with placing=20C: none of those given"])
 
 
 if __name__ == "__main__":
