@@ -44,14 +44,7 @@ def options(argv):
         description="Check a finished pourheat run against temperature limits, print the verdict "
                     "(one line per limit) and write report.html, one self-contained page.",
         epilog="Limits carry their unit: --max-temp 70C, --max-diff 35F. Without them the peak "
-               "is held to 160 F and the difference to 35 F. With points.csv in the run directory (named points) and member.json beside
-it, lines follow the report's own: each core-to-surface pair and each pair
-member.json names against the difference limits, the hottest minus coldest
-cell for comparison, when protection may come off, strength by maturity and
-the time each point reaches the stripping strength, the least cracking index
-of each surface point (screening figures), and the verdict on the points.
-
-Exit status: 0 every limit holds, "
+               "is held to 160 F and the difference to 35 F. Exit status: 0 every limit holds, "
                "1 a limit is exceeded, 2 the run cannot be read.")
     add_limit_options(ap)
     ap.add_argument("rundir", help="directory of a finished run")
