@@ -16,6 +16,13 @@ held to 160 F and the difference to 35 F. --diff-curve gives a difference
 limit that changes with time. Between two steps, and between two points of a
 curve, values are taken on the straight line joining them.
 
+With points.csv in the run directory (named points) and member.json beside
+it, lines follow the report's own: each core-to-surface pair and each pair
+member.json names against the difference limits, the hottest minus coldest
+cell for comparison, when protection may come off, strength by maturity and
+the time each point reaches the stripping strength, the least cracking index
+of each surface point (screening figures), and the verdict on the points.
+
 Exit status: 0 every limit holds, 1 a limit is exceeded, 2 the run cannot be
 read (unfinished, not of the inputs beside it, no concrete.csv, a bad option
 or limit file).
@@ -28,6 +35,7 @@ from pourheat.limits import LimitError, add_limit_options
 from pourheat.pictures import NoMatplotlib
 from pourheat.report import PROG, report
 from pourheat.results import RunError
+from pourheat.units import positive
 
 
 def options(argv):
@@ -43,6 +51,11 @@ def options(argv):
     ap.add_argument("-o", "--out", help="the page (default: RUN_DIR/report.html)")
     ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
     ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
+    ap.add_argument("--member", help="member description of pourheat-new (default: RUN_DIR/member.json, if any)")
+    ap.add_argument("--strip-strength", metavar="MPA", type=positive(float),
+                    help="stripping strength, MPa: when each named point reaches it (default: member.json's)")
+    ap.add_argument("--restraint", metavar="K", type=positive(float), default=0.5,
+                    help="restraint factor of the cracking index (default 0.5)")
     return ap.parse_args(argv)
 
 

@@ -16,8 +16,9 @@ import sys
 import tempfile
 
 from .project import read_grid
-from .results import (NotFinished, RunError, finished_run, read_field, read_series_points, read_steps,
-                      record_artefact)
+from .assess import peak_of
+from .results import (CONCRETE, NotFinished, RunError, finished_run, read_concrete, read_field,
+                      read_series_points, read_steps, record_artefact)
 from .units import c2f, f2c, fmt_both, hours, temp
 
 
@@ -98,7 +99,7 @@ def tmax_lines(records, centre_label="centre cell"):
     return lines
 
 
-def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt):
+def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt, concrete_peak=None):
     fig, ax = plt.subplots(figsize=size, layout="constrained")
     lines = tmax_lines(records, centre_label)
     for label, tt, vv, color, ls in lines:
@@ -106,10 +107,14 @@ def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, f
     _, tt, vv, _, _ = lines[0]
     if vv:
         worst = max(range(len(vv)), key=lambda n: vv[n])
-        mark_worst(ax, tt[worst], vv[worst], f"peak {fmt_both(vv[worst])}\nat {tt[worst]:g} h", "tab:red",
+        mark_worst(ax, tt[worst], vv[worst], f"grid's highest {fmt_both(vv[worst])}\nat {tt[worst]:g} h", "tab:red",
                    tt[-1])
         if max_limit is not None:
             draw_limit(ax, tt, vv, max_limit, "limit")
+    if concrete_peak:  # the concrete's peak as every tool reports it
+        t, c = concrete_peak["time_h"], concrete_peak["value_c"]
+        ax.plot([t], [c2f(c)], "D", color="darkred", ms=6, zorder=6,
+                label=f"concrete peak {temp(c)} at {hours(t)} h")
     ax.set_xlabel("Time (hours)")
     ax.set_ylabel("Temperature (°F)")
     second_celsius_axis(ax)
@@ -299,6 +304,16 @@ def monitor_index(text, points):
                    "nor the i,j,k of one of its cells")
 
 
+def concrete_peak(rundir):
+    """The concrete's peak of the run (assess.peak_of), or None without
+    concrete temperatures."""
+    try:
+        rows = read_concrete(os.path.join(rundir, CONCRETE))
+    except RunError:
+        return None
+    return peak_of(rundir, rows) if rows else None
+
+
 def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, layer=None,
              max_limit=None, diff=None, diff_limit=None, size=(8.0, 5.0), dpi=100):
     """Draws the pictures of a finished run into `out` (default: the run
@@ -349,7 +364,7 @@ def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, l
     plt = setup_matplotlib()
     size = tuple(size)
     centre = f"centre cell ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
-    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt)]
+    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt, concrete_peak(rundir))]
     if history:
         written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt))
     if pair:

@@ -4,7 +4,8 @@ directory's manifest, so that the next run there clears it)."""
 
 import os
 
-from .limits import back_under, evaluate, limits_of, summary, verdict_line
+from .assess import assess, assessment_lines, member_limits, read_member
+from .limits import back_under, evaluate, limits_of, verdict_line
 from .page import esc, model_section, page
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
@@ -15,12 +16,15 @@ from .units import hours, temp
 PROG = "pourheat-report"
 
 
-def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None):
+def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None,
+           restraint=0.5, strip_strength=None, member=None):
     """Prints the verdict on the finished run in `rundir` against the limits
     (limits_of reads them) and writes the page, by default report.html in
-    the run directory. Returns the exit status: 1 when a limit is exceeded."""
+    the run directory. Returns the exit status: 1 when a limit is exceeded.
+    With points.csv in the run directory, the assessment's lines follow."""
     _, project_path = finished_run(rundir, flag, project)
-    temp_limit, diff_limits = limits_of(max_temp, max_diff, diff_curve)
+    member = read_member(member, rundir)
+    temp_limit, diff_limits = member_limits(limits_of(max_temp, max_diff, diff_curve), member)
     rows = read_concrete(os.path.join(rundir, CONCRETE))
     if not rows:
         raise RunError(f"{rundir}: {CONCRETE} holds no step with concrete (no material with "
@@ -28,13 +32,18 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     plt = setup_matplotlib()
 
     checks = evaluate(rows, temp_limit, diff_limits)
-    peak, _ = summary(rows)
+    assessment = assess(rundir, (temp_limit, diff_limits), member, restraint, strip_strength, project_path)
+    peak = assessment["peak"]
+    _, top, limit_there = checks[0][1]["worst"]
+    same = [r for r in rows if r["time_h"] == peak["time_h"] and r["max_C"] == top]
+    if temp_limit.constant() and same:  # the peak's step as the program's summary gives it
+        checks[0][1]["worst"] = (peak["time_h"], top, limit_there)
     print(f"{PROG}: {rundir}: {len(rows)} steps from {hours(rows[0]['time_h'])} h to "
           f"{hours(rows[-1]['time_h'])} h")
     print("limits: " + "; ".join(f"{l.what} {l.describe()}" for l, _ in checks))
     lines = [verdict_line(l, r) for l, r in checks]
-    key = [f"peak concrete temperature {temp(peak['max_C'])} reached at {hours(peak['time_h'])} h in cell "
-           f"{cell(peak['max_i'], peak['max_j'], peak['max_k'])}"]
+    key = [f"peak concrete temperature {temp(peak['value_c'])} reached at {hours(peak['time_h'])} h in cell "
+           f"{cell(*peak['cell'])}"]
     key += [back_under(l, r) for l, r in checks[1:]]
     failed = sum(r["exceeded"] for _, r in checks)
     overall = "FAIL" if failed else "PASS"
@@ -89,4 +98,6 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     with open(out, "w", encoding="utf-8") as f:
         f.write(text)
     print(f"report: {out}")
+    for line in assessment_lines(assessment):
+        print(line)
     return 1 if failed else 0
