@@ -140,24 +140,6 @@ void takeAbsorptivity(Reading& r, std::string_view v) {
   r.s.physics.absorptivity = a;
 }
 
-// weather=M FILE: held material M follows the weather file FILE.
-void takeWeather(Reading& r, std::string_view v) {
-  const std::size_t gap = v.find_first_of(" \t");
-  if (gap == std::string_view::npos)
-    r.refuse("weather= '" + visible(v) + "' is not a material and a file (as in weather=4 site.csv)");
-  const int mat = material(r, "weather= names material", v.substr(0, gap));
-  bool boundary = false;
-  for (int b = 1; b <= bndcap; ++b) boundary = boundary || r.s.bcp[b][1] == mat;
-  if (!boundary) r.refuse("weather= names material " + std::to_string(mat) + ", which has no [boundary] block");
-  if (weatherOf(r.s.physics, mat)) r.refuse("a second weather= for material " + std::to_string(mat));
-  r.weatherLine[mat] = r.line;
-  Weather w = readWeather(r.run, r.file, std::string(stripped(v.substr(gap))), [&](const std::string& why) {
-    r.refuse(why);
-  });
-  w.material = mat;
-  r.s.physics.weather.push_back(std::move(w));
-}
-
 // at=T KIND ...: an event at T hours.
 void takeEvent(Reading& r, std::string_view v) {
   const std::vector<std::string_view> w = words(v);
@@ -208,7 +190,7 @@ constexpr Key kKeys[] = {
     {"conduction", takeConduction, false}, {"hydration", takeHydration, false},
     {"activation", takeActivation, false}, {"reference", takeReference, false},
     {"maxstep", takeMaxstep, false},       {"film", takeFilm, true},
-    {"absorptivity", takeAbsorptivity, false}, {"weather", takeWeather, true},
+    {"absorptivity", takeAbsorptivity, false},
     {"at", takeEvent, true},
 };
 
