@@ -11,6 +11,7 @@
 #include "input/keyword.h"
 #include "input/physics_point.h"
 #include "input/reader.h"
+#include "model/weather.h"
 
 namespace ph {
 
@@ -33,6 +34,8 @@ struct Reading {
   ModelState& s;
   std::string file;
   std::size_t line = 0;  // from 1, in the whole project file
+  // The lines of the film= and weather= of each material, once read.
+  std::array<std::size_t, kMaterialSlots> filmLine{}, weatherLine{};
 
   [[noreturn]] void refuse(const std::string& what) const {
     run.reject("Problem: " + file + " line " + std::to_string(line) + ", in the [Physics] block: " + what);
@@ -82,26 +85,136 @@ void takeMaxstep(Reading& r, std::string_view v) {
   r.s.physics.maxstep = static_cast<float>(hours * 3600.0);
 }
 
-// film=M H: held material M meets the computed cells through a film of
-// H W/(m2 K).
-void takeFilm(Reading& r, std::string_view v) {
-  const std::size_t gap = v.find_first_of(" \t");
-  if (gap == std::string_view::npos)
-    r.refuse("film= '" + visible(v) + "' is not a material and a film coefficient (as in film=3 12)");
-  const double m = r.number("the material of film=", stripped(v.substr(0, gap)));
-  const double h = r.number("the film coefficient of film=", stripped(v.substr(gap)));
+// The blank-separated words of a value.
+std::vector<std::string_view> words(std::string_view v) {
+  std::vector<std::string_view> out;
+  for (std::size_t at = 0; at < v.size();) {
+    while (at < v.size() && blankChar(v[at])) ++at;
+    std::size_t end = at;
+    while (end < v.size() && !blankChar(v[end])) ++end;
+    if (end > at) out.push_back(v.substr(at, end - at));
+    at = end;
+  }
+  return out;
+}
+
+// A material number of the project, named as `what`.
+int material(const Reading& r, std::string_view what, std::string_view word) {
+  const double m = r.number(what, word);
   if (!(m == std::floor(m) && m >= 1 && m <= matcap))
-    r.refuse("film= names material " + std::string(stripped(v.substr(0, gap))) + "; materials are 1 to " +
-             std::to_string(matcap));
+    r.refuse(std::string(what) + " " + std::string(word) + "; materials are 1 to " + std::to_string(matcap));
+  if (!(r.s.sig[int(m)] > 0.0f))
+    r.refuse(std::string(what) + " " + std::string(word) + ", which is not one of the project's materials");
+  return int(m);
+}
+
+// A film coefficient and, where given, the resistance of covers in series.
+void takeFilmValues(const Reading& r, int mat, std::string_view h, const std::string_view* R, float& film,
+                    float& cover) {
+  const double H = r.number("the film coefficient", h);
+  if (!(H > 0.0)) r.refuse("the film coefficient of material " + std::to_string(mat) + " is not above 0");
+  const double covers = R ? r.number("the covers' resistance", *R) : 0.0;
+  if (!(covers >= 0.0)) r.refuse("the covers' resistance of material " + std::to_string(mat) + " is below 0");
+  film = static_cast<float>(H);
+  cover = static_cast<float>(covers);
+}
+
+// film=M H [R]: held material M meets the computed cells through a film of
+// H W/(m2 K), in series with covers of R m2 K/W.
+void takeFilm(Reading& r, std::string_view v) {
+  const std::vector<std::string_view> w = words(v);
+  if (w.size() < 2 || w.size() > 3)
+    r.refuse("film= '" + visible(v) + "' is not a material, a film coefficient and an optional resistance "
+             "(as in film=3 12 or film=3 12 0.5)");
+  const double m = r.number("the material of film=", w[0]);
+  if (!(m == std::floor(m) && m >= 1 && m <= matcap))
+    r.refuse("film= names material " + std::string(w[0]) + "; materials are 1 to " + std::to_string(matcap));
   const int mat = int(m);
-  bool held = false;
-  for (int b = 1; b <= bndcap; ++b) held = held || (r.s.bcp[b][1] == mat && r.s.bcp[b][2] > 0);
-  if (!held)
-    r.refuse("film= names material " + std::to_string(mat) +
-             ", which is not a boundary material held by a series (Dirichlet=True with points)");
-  if (!(h > 0.0)) r.refuse("the film coefficient of material " + std::to_string(mat) + " is not above 0");
   if (r.s.physics.film[mat] > 0.0f) r.refuse("a second film= for material " + std::to_string(mat));
-  r.s.physics.film[mat] = static_cast<float>(h);
+  r.filmLine[mat] = r.line;
+  takeFilmValues(r, mat, w[1], w.size() > 2 ? &w[2] : nullptr, r.s.physics.film[mat], r.s.physics.cover[mat]);
+}
+
+void takeAbsorptivity(Reading& r, std::string_view v) {
+  const double a = r.number("absorptivity=", v);
+  if (!(a >= 0.0 && a <= 1.0)) r.refuse("absorptivity= " + std::string(v) + " is outside 0 to 1");
+  r.s.physics.absorptivity = a;
+}
+
+// at=T KIND ...: an event at T hours.
+void takeEvent(Reading& r, std::string_view v) {
+  const std::vector<std::string_view> w = words(v);
+  const std::string kinds = " (as in at=48 material 5 6, at=72 film 3 25 or at=72 lift 7 20 4)";
+  if (w.size() < 2) r.refuse("at= '" + visible(v) + "' is not a time and an event" + kinds);
+  Event e;
+  e.line = r.line;
+  const double hours = r.number("the time of at=", w[0]);
+  if (!(std::fabs(hours) * 3600.0 < 1.0e9)) r.refuse("at= " + std::string(w[0]) + " h is too far");
+  e.at = static_cast<float>(hours * 3600.0);
+  const std::string_view kind = w[1];
+  auto count = [&](std::size_t lo, std::size_t hi, const char* form) {
+    if (w.size() < lo || w.size() > hi) r.refuse("at= '" + visible(v) + "': " + form);
+  };
+  if (kind == "material") {
+    e.kind = Event::Kind::material;
+    count(4, 4, "a material event names two materials (at=48 material 5 6)");
+    e.material = material(r, "the material event names material", w[2]);
+    e.other = material(r, "the material event names material", w[3]);
+    if (e.material == e.other) r.refuse("the material event changes material " + std::string(w[2]) + " into itself");
+  } else if (kind == "film") {
+    e.kind = Event::Kind::film;
+    count(4, 5, "a film event names a material, a film coefficient and an optional resistance (at=72 film 3 25)");
+    e.material = material(r, "the film event names material", w[2]);
+    takeFilmValues(r, e.material, w[3], w.size() > 4 ? &w[4] : nullptr, e.value, e.cover);
+  } else if (kind == "lift") {
+    e.kind = Event::Kind::lift;
+    count(4, 5, "a lift names its material, its placing temperature and an optional held material (at=72 lift 7 20 4)");
+    e.material = material(r, "the lift names material", w[2]);
+    const double placing = r.number("the placing temperature of the lift", w[3]);
+    if (!(placing > -273.15 && placing < 1.0e4))
+      r.refuse("the placing temperature " + std::string(w[3]) + " C of the lift is out of range");
+    e.value = static_cast<float>(placing);
+    if (w.size() > 4) e.other = material(r, "the lift is held as material", w[4]);
+  } else {
+    r.refuse("at= '" + visible(v) + "': '" + visible(kind) + "' is not an event" + kinds);
+  }
+  r.s.physics.events.push_back(e);
+}
+
+// What the lines say of held materials, once all are read: a film is that
+// of a material held by a series or by weather; a film event changes a film
+// that is there; a lift waits as a held material (one with a film) and is
+// placed once, where each cell keeps its own age; no event turns cells into
+// concrete (a lift places concrete).
+void checkHeld(Reading& r) {
+  PhysicsOptions& p = r.s.physics;
+  for (int m = 1; m <= matcap; ++m) {
+    bool series = weatherOf(p, m) != nullptr;
+    for (int b = 1; b <= bndcap; ++b) series = series || (r.s.bcp[b][1] == m && r.s.bcp[b][2] > 0);
+    if (p.film[m] > 0.0f && !series) {
+      r.line = r.filmLine[m];
+      r.refuse("film= names material " + std::to_string(m) +
+               ", which is not a boundary material held by a series (Dirichlet=True with points) or by weather=");
+    }
+  }
+  std::array<bool, kMaterialSlots> lifted{};
+  for (const Event& e : p.events) {
+    r.line = e.line;
+    const std::string m = std::to_string(e.material), o = std::to_string(e.other);
+    if (e.kind == Event::Kind::film && !(p.film[e.material] > 0.0f))
+      r.refuse("the film event names material " + m + ", which has no film= line");
+    if (e.kind == Event::Kind::material && r.s.prod[e.other] > 0.0f)
+      r.refuse("the material event turns material " + m + " into material " + o +
+               ", which releases heat; concrete is placed by a lift (at=T lift M P)");
+    if (e.kind != Event::Kind::lift) continue;
+    if (p.hydration != Hydration::maturity)
+      r.refuse("a lift acts only with hydration=maturity, where each cell keeps its own age");
+    if (lifted[e.material]) r.refuse("a second lift of material " + m);
+    lifted[e.material] = true;
+    if (e.other && !(p.film[e.other] > 0.0f))
+      r.refuse("the lift waits as material " + o + ", which is not a held material with a film= line");
+    if (p.film[e.material] > 0.0f) r.refuse("the lift names material " + m + ", which is held by its film= line");
+  }
 }
 
 void takePoint(Reading& r, std::string_view v) {
@@ -122,6 +235,8 @@ constexpr Key kKeys[] = {
     {"conduction", takeConduction, false}, {"hydration", takeHydration, false},
     {"activation", takeActivation, false}, {"reference", takeReference, false},
     {"maxstep", takeMaxstep, false},       {"film", takeFilm, true},
+    {"absorptivity", takeAbsorptivity, false},
+    {"at", takeEvent, true},
     {"point", takePoint, true},           {"section", takeSection, false},
 };
 
@@ -185,6 +300,9 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  checkHeld(r);
+  std::stable_sort(s.physics.events.begin(), s.physics.events.end(),
+                   [](const Event& a, const Event& b) { return a.at < b.at; });
   if (const std::string why = sectionProblem(p); !why.empty()) {
     r.line = p.sectionLine;
     r.refuse(why);

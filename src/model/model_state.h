@@ -57,6 +57,10 @@ struct ModelState {
   float dt = 0;  // seconds
   int modflag = 0, rtsflag = 0;
   PhysicsOptions physics;  // from the [Physics] block, where the project has one
+  // Materials whose cells are held wherever they lie, in the sweeps too:
+  // those with a surface film, and a lift's material until it is placed.
+  // Set as the steps go; none without a [Physics] block.
+  std::array<bool, kMaterialSlots> held{};
 };
 
 // The clock of the steps: the time at the end of the step, and its length

@@ -19,13 +19,17 @@ struct HeatFigures {
   double releasable = 0;  // what that concrete can release in the end
   double stored = 0;    // sum of A (T - T at the start) V
   double lost = 0;      // through the held faces, out of the body
+  // Into the body by cells that join it (a placed lift: A T V) less what
+  // cells that leave it take out, at the events; in `stored` too.
+  double carried = 0;
+  int events = 0;  // applied
   // Over the concrete (computed cells that produce heat); none: concrete 0.
   long long concrete = 0;
   double hydrationMin = 0, hydrationMean = 0, hydrationMax = 0;  // fraction of qtot released
   double ageHottest = 0, ageColdest = 0;                         // equivalent age (h)
   int tightened = 0;  // times the steps' tolerance was made ten times tighter to balance their heat
 
-  double error() const { return released - lost - stored; }
+  double error() const { return released - lost + carried - stored; }
 };
 
 void writeHeatHeader(Run& run);

@@ -15,6 +15,11 @@ namespace ph {
 // exact-hit tolerance of one.
 float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t);
 
+// The temperature at time t of held material m from the last boundary
+// block that holds it by a series (the one ttdirich leaves in its cells), as getbctemp gives it but writing
+// nothing; false where no series holds m.
+bool seriesTemperature(const ModelState& s, int m, float t, float& value);
+
 void ttdirich(Run& run, const ModelState& s, float t, RealField& hnew);
 
 }  // namespace ph
