@@ -25,6 +25,7 @@ import argparse
 import sys
 
 from pourheat.limits import LimitError, add_limit_options
+from pourheat.pdf import PdfError
 from pourheat.pictures import NoMatplotlib
 from pourheat.report import PROG, report
 from pourheat.results import RunError
@@ -43,6 +44,13 @@ def options(argv):
     ap.add_argument("-o", "--out", help="the page (default: RUN_DIR/report.html)")
     ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
     ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
+    ap.add_argument("--units", choices=("SI", "US"), default="SI", type=str.upper,
+                    help="units of the page and its pictures (default SI); the lines printed keep theirs")
+    ap.add_argument("--pdf", action="store_true",
+                    help="also print the page to report.pdf beside it, through headless Chromium")
+    ap.add_argument("--paper", choices=("A4", "Letter"), type=lambda s: s[:1].upper() + s[1:].lower()
+                    if s.lower() != "a4" else "A4",
+                    help="paper of the PDF (default A4 with --units SI, Letter with US)")
     return ap.parse_args(argv)
 
 
@@ -50,7 +58,7 @@ def main(argv=None):
     args = options(argv)
     try:
         return report(**vars(args))
-    except (LimitError, RunError, NoMatplotlib, argparse.ArgumentTypeError) as e:
+    except (LimitError, RunError, NoMatplotlib, PdfError, argparse.ArgumentTypeError) as e:
         print(f"{PROG}: error: {e}", file=sys.stderr)
         return 2
     except OSError as e:

@@ -17,6 +17,8 @@ import tempfile
 
 from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, stage, write
 
+from pourheat.pdf import page_sizes
+
 REPORT = os.path.join(SOURCE, "tools", "pourheat-report")
 DATA = os.path.join(SOURCE, "tests", "tools", "data", "report")
 
@@ -74,7 +76,7 @@ def page(program, work):
     run = os.path.join(work, "footing")
     check(run_program(program, stage(f"{SOURCE}/examples/footing/footing.prj", run), run).returncode == 0,
           "the footing did not finish")
-    r = report(run, ".", "--max-temp", "70C")
+    r = report(run, ".", "--max-temp", "70C", "--pdf", "--paper", "letter")
     with open(f"{run}/concrete.csv") as f:
         rows = list(csv.DictReader(f))
     hot = max(float(row["max_C"]) for row in rows) > 70
@@ -82,7 +84,9 @@ def page(program, work):
     expected = "FAIL" if hot or wide else "PASS"
     check(r.returncode == (1 if expected == "FAIL" else 0) and f"verdict: {expected}" in r.stdout,
           f"footing: status {r.returncode}\n{r.stdout}{r.stderr}")
-    check(read(f"{run}/.pourheat-artefacts") == "report.html\n", "the page is not in the run's manifest")
+    check(read(f"{run}/.pourheat-artefacts") == "report.html\nreport.pdf\n", "the page is not in the run's manifest")
+    sizes = page_sizes(f"{run}/report.pdf")
+    check(sizes and all(abs(w - 612) < 1 and abs(h - 792) < 1 for w, h in sizes), f"PDF pages {sizes}")
     text = read(f"{run}/report.html", "utf-8")
     check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
     write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),

@@ -14,8 +14,18 @@ table{border-collapse:collapse;margin:8px 0}td,th{border:1px solid #bbb;padding:
 th{background:#f0f0f0}td.num{text-align:right}.PASS{color:#176c1a;font-weight:bold}.FAIL{color:#b00020;font-weight:bold}
 .verdict{font-size:1.4em;padding:8px 12px;border:2px solid;display:inline-block;margin:12px 0}
 img{max-width:100%}.note{color:#555;font-size:.9em}details{margin:4px 0}
-@media print{h2{page-break-after:avoid}img{page-break-inside:avoid}}
+figure{margin:8px 0}figcaption{color:#555;font-size:.9em}.charts img{max-width:49%}
+@page{size:auto;margin:14mm 12mm}
+@media print{body{max-width:none;margin:0;padding:0;font-size:10pt;line-height:1.3}
+h1{font-size:16pt}h2{font-size:12.5pt;break-after:avoid;page-break-after:avoid}h3{break-after:avoid}
+img,figure,tr,.verdict{break-inside:avoid;page-break-inside:avoid}
+img{max-width:100%;max-height:225mm;object-fit:contain}
+table{width:100%;font-size:8.5pt}td,th{padding:2px 4px;overflow-wrap:anywhere}
+details>summary{list-style:none}.verdict{border-width:1.5pt}}
 """
+# Print the series folded under <details> too.
+OPEN_ON_PRINT = ("<script>addEventListener('beforeprint',()=>document.querySelectorAll('details')"
+                 ".forEach(d=>d.open=true))</script>")
 
 
 def esc(x):
@@ -89,7 +99,7 @@ def model_section(model, project_name, rows, points):
 
 def page(title, rundir, by, verdict_rows, overall, key_lines, model_html, pictures, notes):
     parts = [f"<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>{esc(title)}</title>"
-             f"<style>{STYLE}</style></head><body>",
+             f"<style>{STYLE}</style>{OPEN_ON_PRINT}</head><body>",
              f"<h1>Thermal report: {esc(title)}</h1>",
              f"<p class=note>Run directory {esc(rundir)}; written by {by} from the run's files.</p>",
              f"<div class='verdict {overall}' id=verdict>{overall}</div>",

@@ -5,6 +5,7 @@ directory's manifest, so that the next run there clears it)."""
 import os
 
 from .limits import back_under, evaluate, limits_of, summary, verdict_line
+from .pdf import print_pdf
 from .page import esc, model_section, page
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
@@ -15,7 +16,8 @@ from .units import hours, temp
 PROG = "pourheat-report"
 
 
-def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None):
+def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None,
+           units="SI", pdf=False, paper=None):
     """Prints the verdict on the finished run in `rundir` against the limits
     (limits_of reads them) and writes the page, by default report.html in
     the run directory. Returns the exit status: 1 when a limit is exceeded."""
@@ -89,4 +91,9 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     with open(out, "w", encoding="utf-8") as f:
         f.write(text)
     print(f"report: {out}")
+    if pdf:
+        pdf_path = os.path.splitext(out)[0] + ".pdf"
+        record_artefact(rundir, pdf_path)
+        print_pdf(out, pdf_path, paper or ("Letter" if units == "US" else "A4"))
+        print(f"report: {pdf_path}")
     return 1 if failed else 0
