@@ -231,42 +231,57 @@ def shade_spells(ax, spells):
         ax.axvspan(a, b if b > a else a + 1e-6, color="crimson", alpha=0.12, lw=0)
 
 
-def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks):
+def other_axis(ax, shown, difference=False):
+    """The other system's unit on a second axis at the right."""
+    f = 1.8 if difference else None
+    if shown.us:
+        there, back = ((lambda v: v / 1.8, lambda v: v * 1.8) if f else (f2c, c2f))
+        ax.secondary_yaxis("right", functions=(there, back)).set_ylabel("°C")
+    else:
+        there, back = ((lambda v: v * 1.8, lambda v: v / 1.8) if f else (c2f, f2c))
+        ax.secondary_yaxis("right", functions=(there, back)).set_ylabel("°F")
+
+
+def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks, shown):
     """The concrete's highest, mean and lowest temperature above, their
     difference below, the limits dashed and the spells above them shaded."""
+    T = lambda c: shown.value("temperature", c)
+    D = lambda c: shown.value("difference", c)
     t = [r["time_h"] for r in rows]
     fig, (top, low) = plt.subplots(2, 1, figsize=(9, 7.2), sharex=True, layout="constrained",
                                    gridspec_kw={"height_ratios": [3, 2]})
-    top.plot(t, [r["max_C"] for r in rows], color="tab:red", lw=1.8, label="highest")
-    top.plot(t, [r["mean_C"] for r in rows], color="black", lw=1.5, label="mean")
-    top.plot(t, [r["min_C"] for r in rows], color="tab:blue", lw=1.8, label="lowest")
+    top.plot(t, [T(r["max_C"]) for r in rows], color="tab:red", lw=1.8, label="highest")
+    top.plot(t, [T(r["mean_C"]) for r in rows], color="black", lw=1.5, label="mean")
+    top.plot(t, [T(r["min_C"]) for r in rows], color="tab:blue", lw=1.8, label="lowest")
     peak = max(rows, key=lambda r: r["max_C"])
-    top.plot([peak["time_h"]], [peak["max_C"]], "o", color="tab:red")
-    top.annotate(f"peak {temp(peak['max_C'])}\nat {hours(peak['time_h'])} h", (peak["time_h"], peak["max_C"]),
+    top.plot([peak["time_h"]], [T(peak["max_C"])], "o", color="tab:red")
+    top.annotate(f"peak {shown.text('temperature', peak['max_C'])}\nat {hours(peak['time_h'])} h",
+                 (peak["time_h"], T(peak["max_C"])),
                  xytext=(14, -6), textcoords="offset points", fontsize=9, color="tab:red", va="top",
                  bbox=dict(boxstyle="round,pad=0.25", fc="white", ec="tab:red", alpha=0.9))
-    top.axhline(temp_limit.points[0][1], color="crimson", ls="--", lw=1.3, label=f"limit {temp_limit.label}")
+    top.axhline(T(temp_limit.points[0][1]), color="crimson", ls="--", lw=1.3, label=f"limit {temp_limit.label}")
     shade_spells(top, temp_result["spells"])
-    top.set_ylabel("Concrete temperature (°C)")
-    top.secondary_yaxis("right", functions=(c2f, f2c)).set_ylabel("°F")
+    top.set_ylabel(shown.label("Concrete temperature", "temperature"))
+    other_axis(top, shown)
     top.set_title("Concrete: highest, mean and lowest temperature")
     top.legend(loc="best", fontsize=9)
 
-    low.plot(t, [r["diff_C"] for r in rows], color="tab:purple", lw=1.8, label="highest minus lowest")
+    low.plot(t, [D(r["diff_C"]) for r in rows], color="tab:purple", lw=1.8, label="highest minus lowest")
     styles = ["--", ":"]
     for n, (limit, result) in enumerate(diff_checks):
         if limit.constant():
-            low.axhline(limit.points[0][1], color="crimson", ls=styles[n % 2], lw=1.3, label=f"limit {limit.label}")
+            low.axhline(D(limit.points[0][1]), color="crimson", ls=styles[n % 2], lw=1.3,
+                        label=f"limit {limit.label}")
         else:
             ct = sorted({t[0], t[-1]} | {p[0] for p in limit.points if t[0] < p[0] < t[-1]})
-            low.plot(ct, [limit.at(x) for x in ct], color="crimson", ls=styles[n % 2], lw=1.3,
+            low.plot(ct, [D(limit.at(x)) for x in ct], color="crimson", ls=styles[n % 2], lw=1.3,
                      label=f"limit {limit.label}")
         shade_spells(low, result["spells"])
     worst = max(rows, key=lambda r: r["diff_C"])
-    low.plot([worst["time_h"]], [worst["diff_C"]], "o", color="tab:purple")
+    low.plot([worst["time_h"]], [D(worst["diff_C"])], "o", color="tab:purple")
     low.set_xlabel("Time (hours)")
-    low.set_ylabel("Difference (°C)")
-    low.secondary_yaxis("right", functions=(lambda c: c * 1.8, lambda f: f / 1.8)).set_ylabel("°F")
+    low.set_ylabel(shown.label("Difference", "difference"))
+    other_axis(low, shown, True)
     low.legend(loc="best", fontsize=9)
     data = png(fig)
     plt.close(fig)

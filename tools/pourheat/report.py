@@ -6,12 +6,14 @@ import os
 
 from .limits import back_under, evaluate, limits_of, summary, verdict_line
 from .pdf import print_pdf
-from .page import esc, model_section, page
+from .page import esc, member_section, model_section, page
+from .charts import air_chart, concrete_cells, heat_curve_chart, pairs_chart, points_chart, section_chart
+from .described import material_grid, read_member, read_points, read_sections
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
 from .results import (CONCRETE, RunError, cell, finished_run, read_concrete, read_field, read_series_points,
                       read_steps, record_artefact)
-from .units import hours, temp
+from .units import Shown, hours, temp
 
 PROG = "pourheat-report"
 
@@ -56,27 +58,34 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     points = read_series_points(series_path) if os.path.isfile(series_path) else []
     title = os.path.splitext(os.path.basename(project_path))[0]
 
+    shown = Shown(units)
+    member = read_member(rundir)
+    described = None
+    if member:
+        charts = [(heat_curve_chart(plt, member.get("concrete") or {}, shown),
+                   "the adiabatic rise against the equivalent age"),
+                  (air_chart(plt, member.get("air"), shown), "the air temperature against time")]
+        described = member_section(member, shown, charts)
+        title = member.get("title") or title
+
     pictures = [("Concrete temperatures and their difference",
-                 concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:]),
+                 concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:], shown),
                  "highest, mean and lowest concrete temperature, and their difference, against time")]
-    center = os.path.join(rundir, "Center.out")
-    history = read_steps(center, len(points) + 1 if points else None) if os.path.isfile(center) else []
-    pictures.append(("Monitor cells", tool_picture(plot_monitors, plt, history, points, title)
-                     if history else None, "monitor cells of series.pr against time" if history else
-                     "No monitor cells: the run directory holds no Center.out."))
-    hot = rows[-1]
-    k = hot["max_k"]
-    field_picture, field_note = None, "No final field: the project file could not be read."
-    if model:
-        field_path = os.path.join(rundir, model["output"])
-        if os.path.isfile(field_path):
-            layers = read_field(field_path, model["nx"])
-            if 1 <= k <= len(layers):
-                field_picture = tool_picture(plot_field, plt, layers, k, model, points, hot["time_h"], title)
-                field_note = f"final temperature of layer k = {k}, the layer of the hottest concrete cell at the end"
-        else:
-            field_note = f"No final field: the run directory holds no {model['output']}."
-    pictures.append((f"Final field of the hottest layer, k = {k}", field_picture, field_note))
+    points_path = os.path.join(rundir, "points.csv")
+    sections_path = os.path.join(rundir, "sections.csv")
+    named = read_points(points_path) if os.path.isfile(points_path) else None
+    if named and named[1]:
+        pictures += point_pictures(plt, named, member, [l for l, _ in checks[1:]], shown)
+    else:
+        center = os.path.join(rundir, "Center.out")
+        history = read_steps(center, len(points) + 1 if points else None) if os.path.isfile(center) else []
+        pictures.append(("Monitor cells", tool_picture(plot_monitors, plt, history, points, title)
+                         if history else None, "monitor cells of series.pr against time" if history else
+                         "No monitor cells: the run directory holds no Center.out."))
+    if model and os.path.isfile(sections_path):
+        pictures += section_pictures(plt, read_sections(sections_path), model, project_path, member, shown)
+    else:
+        pictures.append(field_picture(plt, rundir, model, rows[-1], points, title))
     verdict_rows = []
     for (limit, result), line in zip(checks, lines):
         status = "FAIL" if result["exceeded"] else "PASS"
@@ -85,7 +94,7 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
                              esc(detail[0].split(": ", 1)[1]), esc(detail[-1])))
     text = page(title, rundir, PROG, verdict_rows, overall, key,
                 model_section(model, os.path.basename(project_path), rows, points),
-                pictures, notes)
+                pictures, notes, described)
     out = out or os.path.join(rundir, "report.html")
     record_artefact(rundir, out)
     with open(out, "w", encoding="utf-8") as f:
@@ -97,3 +106,57 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         print_pdf(out, pdf_path, paper or ("Letter" if units == "US" else "A4"))
         print(f"report: {pdf_path}")
     return 1 if failed else 0
+
+
+def field_picture(plt, rundir, model, hot, points, title):
+    """The final field of the layer of the hottest concrete cell at the end."""
+    k = hot["max_k"]
+    picture, note = None, "No final field: the project file could not be read."
+    if model:
+        path = os.path.join(rundir, model["output"])
+        if os.path.isfile(path):
+            layers = read_field(path, model["nx"])
+            if 1 <= k <= len(layers):
+                picture = tool_picture(plot_field, plt, layers, k, model, points, hot["time_h"], title)
+                note = f"final temperature of layer k = {k}, the layer of the hottest concrete cell at the end"
+        else:
+            note = f"No final field: the run directory holds no {model['output']}."
+    return (f"Final field of the hottest layer, k = {k}", picture, note)
+
+
+def point_pairs(names, member):
+    """The pairs to check: member.json's, or else the core (the first
+    point) against each other point."""
+    pairs = [tuple(p) for p in (member or {}).get("pairs") or [] if len(p) == 2 and set(p) <= set(names)]
+    return pairs or [(names[0], n) for n in names[1:]]
+
+
+def point_pictures(plt, named, member, diff_limits, shown):
+    names, rows = named
+    out = [("The named points", points_chart(plt, names, rows, shown),
+            "each named point's temperature against time")]
+    series = []
+    for a, b in point_pairs(names, member):
+        ia, ib = names.index(a) + 1, names.index(b) + 1
+        kept = [(r[0], r[ia] - r[ib]) for r in rows if r[ia] is not None and r[ib] is not None]
+        if kept:
+            series.append((f"{a} minus {b}", [x[0] for x in kept], [x[1] for x in kept]))
+    if series:
+        out.append(("Differences between the pairs of points", pairs_chart(plt, series, diff_limits, shown),
+                    "each pair's temperature difference against time, with the difference limits"))
+    return out
+
+
+def section_pictures(plt, sections, model, project_path, member, shown):
+    concrete = concrete_cells(model, material_grid(project_path, model))
+    marks = [(p.get("name", ""), p["grid_m"]) for p in (member or {}).get("points") or []
+             if len(p.get("grid_m") or []) == 3]
+    out = []
+    for kind, heading in (("peak", "Section through the core at the peak"),
+                          ("difference", "Section through the core at the largest difference")):
+        entries = {plane: e for (k, plane), e in sections.items() if k == kind}
+        if entries:
+            out.append((heading, section_chart(plt, heading, entries, model, concrete, marks, shown),
+                        f"temperatures on the planes through the core, {kind}"))
+    return out
+
