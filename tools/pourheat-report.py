@@ -29,6 +29,7 @@ from pourheat.pdf import PdfError
 from pourheat.pictures import NoMatplotlib
 from pourheat.report import PROG, report
 from pourheat.results import RunError
+from pourheat.units import positive
 
 
 def options(argv):
@@ -44,12 +45,16 @@ def options(argv):
     ap.add_argument("-o", "--out", help="the page (default: RUN_DIR/report.html)")
     ap.add_argument("--project", help="project file (default: the one *.prj file in the run directory)")
     ap.add_argument("--flag", help="flag file name (default: any small file holding Finished)")
+    ap.add_argument("--member", help="member description of pourheat-new (default: RUN_DIR/member.json, if any)")
+    ap.add_argument("--strip-strength", metavar="MPA", type=positive(float),
+                    help="stripping strength, MPa: when each named point reaches it (default: member.json's)")
+    ap.add_argument("--restraint", metavar="K", type=positive(float), default=0.5,
+                    help="restraint factor of the cracking index (default 0.5)")
     ap.add_argument("--units", choices=("SI", "US"), default="SI", type=str.upper,
                     help="units of the page and its pictures (default SI); the lines printed keep theirs")
     ap.add_argument("--pdf", action="store_true",
                     help="also print the page to report.pdf beside it, through headless Chromium")
-    ap.add_argument("--paper", choices=("A4", "Letter"), type=lambda s: s[:1].upper() + s[1:].lower()
-                    if s.lower() != "a4" else "A4",
+    ap.add_argument("--paper", choices=("A4", "Letter"), type=lambda s: "A4" if s.lower() == "a4" else s.capitalize(),
                     help="paper of the PDF (default A4 with --units SI, Letter with US)")
     return ap.parse_args(argv)
 

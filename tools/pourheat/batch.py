@@ -15,6 +15,7 @@ import string
 import subprocess
 import sys
 
+from .assess import peak_of
 from .limits import LimitError, evaluate, limits_of, summary
 from .results import CONCRETE, RunError, finished_run, flag_finished, read_concrete
 from .units import hours, temp
@@ -36,20 +37,22 @@ class BatchError(Exception):
 
 
 def run_figures(rundir, limits):
-    """The peak and largest difference of a finished run's concrete.csv (each
-    the first time reached), and the verdict when limits are given; None when
-    the run left no concrete temperatures."""
+    """The peak (as the program's summary gives it, peak_of) and the largest
+    difference of a finished run's concrete.csv (the first time reached),
+    and the verdict when limits are given; None when the run left no
+    concrete temperatures."""
     try:
         rows = read_concrete(os.path.join(rundir, CONCRETE))
     except RunError:
         return None
     if not rows:
         return None
-    peak, diff = summary(rows)
+    _, diff = summary(rows)
+    peak = peak_of(rundir, rows)
     verdict = ""
     if limits:
         verdict = "FAIL" if any(r["exceeded"] for _, r in evaluate(rows, *limits)) else "PASS"
-    return {"peak": peak["max_C"], "peak_h": peak["time_h"], "diff": diff["diff_C"],
+    return {"peak": peak["value_c"], "peak_h": peak["time_h"], "diff": diff["diff_C"],
             "diff_h": diff["time_h"], "verdict": verdict}
 
 
@@ -277,6 +280,7 @@ def run_batch(args, here):
     for d in replaced:
         shutil.rmtree(d)
     jobs, inputs = [], {}
+    given_of = dict(zip(names, args.projects))
     for (_, project, series), name in zip(projects, names):
         d = os.path.join(args.out, name)
         os.makedirs(d)
@@ -286,6 +290,10 @@ def run_batch(args, here):
         series = args.series or series
         if not args.no_series and os.path.isfile(series):
             shutil.copyfile(series, os.path.join(d, "series.pr"))
+        # A folder of pourheat-new's holds its member as described: the report's checks read it.
+        member = os.path.join(os.path.dirname(project), "member.json")
+        if os.path.isdir(given_of[name]) and os.path.isfile(member):
+            shutil.copyfile(member, os.path.join(d, "member.json"))
         inputs[name] = {p: os.stat(p).st_mtime_ns for p in (os.path.join(d, target), os.path.join(d, "series.pr"))
                         if os.path.isfile(p)}
         jobs.append((name, target))

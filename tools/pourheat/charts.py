@@ -4,6 +4,8 @@ histories, the pair differences against their limits, and the strength and
 cracking index against time. Each returns a PNG as base64 text; values are
 drawn in the page's units (a Shown)."""
 
+import math
+
 from .pictures import png
 
 # Faces of the grid in the order of the face codes: (axis, index at the face).
@@ -160,6 +162,40 @@ def pairs_chart(plt, series, limits, shown):
     ax.set_ylabel(shown.label("Difference", "difference"))
     ax.set_title("Differences between the pairs of points")
     ax.legend(loc="best", fontsize=8)
+    data = png(fig)
+    plt.close(fig)
+    return data
+
+
+def strength_chart(plt, a, shown):
+    """Each point's strength by maturity above (the stripping strength
+    dashed), each surface point's cracking index below (1 dashed: below it
+    a crack is likely)."""
+    s, c, times = a["strength"], a["cracking"], a["times"]
+    rows = 2 if c and c["points"] else 1
+    fig, axes = plt.subplots(rows, 1, figsize=(9, 3.6 * rows), sharex=True, layout="constrained", squeeze=False)
+    top = axes[0][0]
+    for q in s["points"]:
+        top.plot(times, [shown.value("strength", v) for v in q["mpa"]], lw=1.5, label=q["name"])
+    if s.get("stripping_mpa"):
+        top.axhline(shown.value("strength", s["stripping_mpa"]), color="crimson", ls="--", lw=1.3,
+                    label=f"stripping {shown.text('strength', s['stripping_mpa'], 0 if shown.us else 1)}")
+    top.set_ylabel(shown.label("Strength", "strength"))
+    top.set_title("Strength by maturity (screening figures)")
+    top.legend(loc="best", fontsize=8)
+    if rows == 2:
+        low = axes[1][0]
+        finite = []
+        for q in c["points"]:
+            pairs = [(t, v) for t, v in zip(times, q["index"]) if v is not None and math.isfinite(v)]
+            finite += [v for _, v in pairs]
+            low.plot([p[0] for p in pairs], [p[1] for p in pairs], lw=1.5, label=q["name"])
+        low.axhline(1.0, color="crimson", ls="--", lw=1.3, label="1: stress equal to tensile strength")
+        low.set_ylim(0, min(max(finite + [2.0]) * 1.05, 6.0))
+        low.set_ylabel("Cracking index")
+        low.set_title(f"Cracking index: tensile strength over thermal stress, restraint {c['restraint']:g}")
+        low.legend(loc="best", fontsize=8)
+    axes[-1][0].set_xlabel("Time (hours)")
     data = png(fig)
     plt.close(fig)
     return data

@@ -1,53 +1,11 @@
-"""The files beside a run that describe the member and its named points:
-member.json (what pourheat-new was asked for and what it built),
-points.csv (the named points' temperatures per step), sections.csv (the
-planes through the core at the peak and at the largest difference), and
-the material of every cell, from the project's section maps."""
+"""sections.csv beside a run (the planes through the core at the peak and
+at the largest difference, every cell of the grid on them), and the
+material of every cell, from the project's section maps."""
 
 import csv
-import json
-import os
 
 from .freeform import Cursor
 from .results import RunError
-
-
-def read_member(rundir):
-    """member.json of the run directory as a dict, or None without one."""
-    path = os.path.join(rundir, "member.json")
-    if not os.path.isfile(path):
-        return None
-    try:
-        with open(path, encoding="utf-8") as f:
-            member = json.load(f)
-    except (ValueError, UnicodeDecodeError) as e:
-        raise RunError(f"{path}: not a member description ({e})")
-    if not isinstance(member, dict):
-        raise RunError(f"{path}: not a member description (no object)")
-    return member
-
-
-def read_points(path):
-    """points.csv: the names of its columns after the time, and its rows as
-    lists of numbers (None for an empty or unreadable field)."""
-    with open(path, encoding="utf-8", newline="") as f:
-        lines = list(csv.reader(f))
-    if not lines or not lines[0] or lines[0][0].strip() != "time_h":
-        raise RunError(f"{path}: no header starting with time_h")
-    names = [n.strip() for n in lines[0][1:]]
-    rows = []
-    for line in lines[1:]:
-        if not line:
-            continue
-        values = []
-        for field in line[:len(names) + 1]:
-            try:
-                values.append(float(field))
-            except ValueError:
-                values.append(None)
-        if values and values[0] is not None:
-            rows.append(values + [None] * (len(names) + 1 - len(values)))
-    return names, rows
 
 
 def read_sections(path):

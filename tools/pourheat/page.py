@@ -97,7 +97,8 @@ def model_section(model, project_name, rows, points):
     return "\n".join(out)
 
 
-def page(title, rundir, by, verdict_rows, overall, key_lines, model_html, pictures, notes, described=None):
+def page(title, rundir, by, verdict_rows, overall, key_lines, model_html, pictures, notes, described=None,
+         checked=None):
     parts = [f"<!DOCTYPE html><html lang=en><head><meta charset=utf-8><title>{esc(title)}</title>"
              f"<style>{STYLE}</style>{OPEN_ON_PRINT}</head><body>",
              f"<h1>Thermal report: {esc(title)}</h1>",
@@ -109,6 +110,7 @@ def page(title, rundir, by, verdict_rows, overall, key_lines, model_html, pictur
              "<p class=note>Concrete: every cell of a material with production above 0, except the cells of "
              "mirror faces. Temperatures from concrete.csv, one row per step; between steps the values are "
              "taken on the straight line joining them.</p>",
+             *([checked] if checked else []),
              *(["<h2>The member as described</h2>", described] if described else []),
              "<h2>What was modelled</h2>" if not described else "<h2>What the program was given</h2>", model_html]
     for heading, data, alt in pictures:
@@ -233,4 +235,61 @@ def member_section(member, shown, charts):
     if points:
         out.append(f"<h3>Named points</h3>" + table(["Point", "Role", "Face", f"Position in the member ({u.unit('length')})"],
                                                   points))
+    return "\n".join(out)
+
+
+# ---------------------------------------------------------------- the named points' checks
+
+def assessment_section(a, shown):
+    """The verdict on the named points: the peak, each pair against its
+    limits, the hottest minus coldest anywhere for comparison, protection,
+    strength and cracking (screening figures)."""
+    u = shown
+    peak, (temp_limit, _) = a["peak"], a["limits"]
+    rows = [(f"<span class={'FAIL' if temp_limit.what in a['failed'] else 'PASS'}>"
+             f"{'FAIL' if temp_limit.what in a['failed'] else 'PASS'}</span>", "peak temperature",
+             esc(temp_limit.describe()), f"{u.text('temperature', peak['value_c'])} at {hours(peak['time_h'])} h")]
+    for p in a["pairs"]:
+        status = "PASS" if p["passed"] else "FAIL"
+        w = p["worst"]
+        rows.append((f"<span class={status}>{status}</span>", esc(p["label"]),
+                     esc("; ".join(l.describe() for l, _ in p["checks"])),
+                     f"{u.text('difference', w['value_k'])} at {hours(w['time_h'])} h"))
+    w = a["anywhere"]
+    rows.append(("for comparison" if a["pairs"] else "the check", esc(w["label"]), "",
+                 f"{u.text('difference', w['value_k'])} at {hours(w['time_h'])} h"))
+    out = ["<h2>The named points</h2>",
+           f"<p>Verdict on the named points: <span class={a['verdict']} id=points-verdict>{a['verdict']}</span>"
+           + (f" ({esc(', '.join(a['failed']))} exceeded)" if a["failed"] else "") + "</p>",
+           table(["Result", "Check", "Limit", "Worst"], rows)]
+    if a["protection"]:
+        out.append(f"<p>Protection: {esc(a['protection']['note'])} (air: {esc(a['protection']['air'])}).</p>")
+    s = a["strength"]
+    if s:
+        strip = s.get("stripping_mpa")
+        heads = ["Point", "Strength at the end", "Equivalent age at the end"] + (
+            [f"Reaches {u.text('strength', strip, 1)}"] if strip else [])
+        crack = {q["name"]: q for q in (a["cracking"] or {}).get("points", [])}
+        if crack:
+            heads.append("Least cracking index")
+        body = []
+        for q in s["points"]:
+            row = [esc(q["name"]), u.text("strength", q["mpa"][-1]), f"{q['te_h'][-1]:.1f} h"]
+            if strip:
+                row.append(f"{hours(q['stripping_h'])} h" if q["stripping_h"] is not None else "not reached")
+            if crack:
+                c = crack.get(q["name"])
+                row.append("" if not c else f"{c['least']:.2f} at {hours(c['least_h'])} h"
+                           if c["least"] is not None else "never cooler than the core")
+            body.append(row)
+        out.append("<h3>Strength and cracking risk</h3>" + table(heads, body, tuple(range(1, len(heads)))))
+        out.append(f"<p class=note>Screening figures, not a design check. Strength by the maturity method: "
+                   f"S = S<sub>u</sub> exp(−(τ/t<sub>e</sub>)<sup>β</sup>), S<sub>u</sub> = "
+                   f"{u.text('strength', s['ultimate_mpa'], 0)}, τ = {s['tau_h']:g} h, β = {s['beta']:g} "
+                   f"({esc(s['source'])}); equivalent age with {s['activation_kj_mol']:g} kJ/mol at "
+                   f"{u.text('temperature', s['reference_c'], 0)} ({esc(s['constants'])}). Cracking index: "
+                   "tensile strength over the thermal stress from the point's difference to the core"
+                   + (f", restraint {a['cracking']['restraint']:g}" if a["cracking"] else "") +
+                   "; below 1 a crack is likely.</p>")
+    out += [f"<p class=note>{esc(n)}</p>" for n in a["notes"]]
     return "\n".join(out)

@@ -4,11 +4,13 @@ directory's manifest, so that the next run there clears it)."""
 
 import os
 
-from .limits import back_under, evaluate, limits_of, summary, verdict_line
+from .assess import assess, assessment_lines, member_limits, read_member
+from .charts import (air_chart, concrete_cells, heat_curve_chart, pairs_chart, points_chart, section_chart,
+                     strength_chart)
+from .described import material_grid, read_sections
+from .limits import back_under, evaluate, limits_of, verdict_line
+from .page import assessment_section, esc, member_section, model_section, page
 from .pdf import print_pdf
-from .page import esc, member_section, model_section, page
-from .charts import air_chart, concrete_cells, heat_curve_chart, pairs_chart, points_chart, section_chart
-from .described import material_grid, read_member, read_points, read_sections
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
 from .results import (CONCRETE, RunError, cell, finished_run, read_concrete, read_field, read_series_points,
@@ -19,12 +21,14 @@ PROG = "pourheat-report"
 
 
 def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, project=None, flag=None,
-           units="SI", pdf=False, paper=None):
+           restraint=0.5, strip_strength=None, member=None, units="SI", pdf=False, paper=None):
     """Prints the verdict on the finished run in `rundir` against the limits
     (limits_of reads them) and writes the page, by default report.html in
-    the run directory. Returns the exit status: 1 when a limit is exceeded."""
+    the run directory. Returns the exit status: 1 when a limit is exceeded.
+    With points.csv in the run directory, the assessment's lines follow."""
     _, project_path = finished_run(rundir, flag, project)
-    temp_limit, diff_limits = limits_of(max_temp, max_diff, diff_curve)
+    member = read_member(member, rundir)
+    temp_limit, diff_limits = member_limits(limits_of(max_temp, max_diff, diff_curve), member)
     rows = read_concrete(os.path.join(rundir, CONCRETE))
     if not rows:
         raise RunError(f"{rundir}: {CONCRETE} holds no step with concrete (no material with "
@@ -32,13 +36,18 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     plt = setup_matplotlib()
 
     checks = evaluate(rows, temp_limit, diff_limits)
-    peak, _ = summary(rows)
+    assessment = assess(rundir, (temp_limit, diff_limits), member, restraint, strip_strength, project_path)
+    peak = assessment["peak"]
+    _, top, limit_there = checks[0][1]["worst"]
+    same = [r for r in rows if r["time_h"] == peak["time_h"] and r["max_C"] == top]
+    if temp_limit.constant() and same:  # the peak's step as the program's summary gives it
+        checks[0][1]["worst"] = (peak["time_h"], top, limit_there)
     print(f"{PROG}: {rundir}: {len(rows)} steps from {hours(rows[0]['time_h'])} h to "
           f"{hours(rows[-1]['time_h'])} h")
     print("limits: " + "; ".join(f"{l.what} {l.describe()}" for l, _ in checks))
     lines = [verdict_line(l, r) for l, r in checks]
-    key = [f"peak concrete temperature {temp(peak['max_C'])} reached at {hours(peak['time_h'])} h in cell "
-           f"{cell(peak['max_i'], peak['max_j'], peak['max_k'])}"]
+    key = [f"peak concrete temperature {temp(peak['value_c'])} reached at {hours(peak['time_h'])} h in cell "
+           f"{cell(*peak['cell'])}"]
     key += [back_under(l, r) for l, r in checks[1:]]
     failed = sum(r["exceeded"] for _, r in checks)
     overall = "FAIL" if failed else "PASS"
@@ -59,7 +68,6 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     title = os.path.splitext(os.path.basename(project_path))[0]
 
     shown = Shown(units)
-    member = read_member(rundir)
     described = None
     if member:
         charts = [(heat_curve_chart(plt, member.get("concrete") or {}, shown),
@@ -71,17 +79,15 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     pictures = [("Concrete temperatures and their difference",
                  concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:], shown),
                  "highest, mean and lowest concrete temperature, and their difference, against time")]
-    points_path = os.path.join(rundir, "points.csv")
-    sections_path = os.path.join(rundir, "sections.csv")
-    named = read_points(points_path) if os.path.isfile(points_path) else None
-    if named and named[1]:
-        pictures += point_pictures(plt, named, member, [l for l, _ in checks[1:]], shown)
+    if assessment["points"]:
+        pictures += point_pictures(plt, assessment, shown)
     else:
         center = os.path.join(rundir, "Center.out")
         history = read_steps(center, len(points) + 1 if points else None) if os.path.isfile(center) else []
         pictures.append(("Monitor cells", tool_picture(plot_monitors, plt, history, points, title)
                          if history else None, "monitor cells of series.pr against time" if history else
                          "No monitor cells: the run directory holds no Center.out."))
+    sections_path = os.path.join(rundir, "sections.csv")
     if model and os.path.isfile(sections_path):
         pictures += section_pictures(plt, read_sections(sections_path), model, project_path, member, shown)
     else:
@@ -92,14 +98,20 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         detail = line.split("; ")
         verdict_rows.append((f"<span class={status}>{status}</span>", esc(limit.what), esc(limit.describe()),
                              esc(detail[0].split(": ", 1)[1]), esc(detail[-1])))
+    checked = None
+    if assessment["points"]:  # the verdict on the named points: the pairs stand for the difference
+        overall = assessment["verdict"]
+        checked = assessment_section(assessment, shown)
     text = page(title, rundir, PROG, verdict_rows, overall, key,
                 model_section(model, os.path.basename(project_path), rows, points),
-                pictures, notes, described)
+                pictures, notes, described, checked)
     out = out or os.path.join(rundir, "report.html")
     record_artefact(rundir, out)
     with open(out, "w", encoding="utf-8") as f:
         f.write(text)
     print(f"report: {out}")
+    for line in assessment_lines(assessment):
+        print(line)
     if pdf:
         pdf_path = os.path.splitext(out)[0] + ".pdf"
         record_artefact(rundir, pdf_path)
@@ -124,26 +136,20 @@ def field_picture(plt, rundir, model, hot, points, title):
     return (f"Final field of the hottest layer, k = {k}", picture, note)
 
 
-def point_pairs(names, member):
-    """The pairs to check: member.json's, or else the core (the first
-    point) against each other point."""
-    pairs = [tuple(p) for p in (member or {}).get("pairs") or [] if len(p) == 2 and set(p) <= set(names)]
-    return pairs or [(names[0], n) for n in names[1:]]
-
-
-def point_pictures(plt, named, member, diff_limits, shown):
-    names, rows = named
-    out = [("The named points", points_chart(plt, names, rows, shown),
-            "each named point's temperature against time")]
-    series = []
-    for a, b in point_pairs(names, member):
-        ia, ib = names.index(a) + 1, names.index(b) + 1
-        kept = [(r[0], r[ia] - r[ib]) for r in rows if r[ia] is not None and r[ib] is not None]
-        if kept:
-            series.append((f"{a} minus {b}", [x[0] for x in kept], [x[1] for x in kept]))
-    if series:
-        out.append(("Differences between the pairs of points", pairs_chart(plt, series, diff_limits, shown),
+def point_pictures(plt, a, shown):
+    """The named points, the pairs against the difference limits, strength
+    and cracking index: from the assessment."""
+    times = a["times"]
+    out = [("The named points", points_chart(plt, [p["name"] for p in a["points"]],
+                                             [[t] + [p["temps"][n] for p in a["points"]] for n, t in enumerate(times)],
+                                             shown), "each named point's temperature against time")]
+    if a["pairs"]:
+        series = [(p["label"], times, p["diff"]) for p in a["pairs"]]
+        out.append(("Differences between the pairs of points", pairs_chart(plt, series, a["limits"][1], shown),
                     "each pair's temperature difference against time, with the difference limits"))
+    if a["strength"]:
+        out.append(("Strength and cracking index (screening figures)", strength_chart(plt, a, shown),
+                    "strength by maturity and the cracking index of each surface point against time"))
     return out
 
 
@@ -159,4 +165,3 @@ def section_pictures(plt, sections, model, project_path, member, shown):
             out.append((heading, section_chart(plt, heading, entries, model, concrete, marks, shown),
                         f"temperatures on the planes through the core, {kind}"))
     return out
-
