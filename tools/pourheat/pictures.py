@@ -15,9 +15,10 @@ import re
 import sys
 import tempfile
 
+from .assess import POINTS, peak_of, read_points
 from .project import read_grid
-from .results import (NotFinished, RunError, finished_run, read_field, read_series_points, read_steps,
-                      record_artefact)
+from .results import (CONCRETE, NotFinished, RunError, finished_run, read_concrete, read_field,
+                      read_series_points, read_steps, record_artefact)
 from .units import c2f, f2c, fmt_both, hours, temp
 
 
@@ -98,22 +99,40 @@ def tmax_lines(records, centre_label="centre cell"):
     return lines
 
 
-def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt):
+def concrete_lines(rows, core):
+    """The lines of the tmax picture from concrete.csv (the concrete alone,
+    in degrees Fahrenheit as TMAX.OUT's): highest, average, lowest, and
+    `core`, (label, times, values in C) or None."""
+    t = [r["time_h"] for r in rows]
+    lines = [(label, t, [c2f(r[col]) for r in rows], color, "-") for col, label, color in (
+        ("max_C", "highest", "tab:red"), ("mean_C", "average", "black"), ("min_C", "lowest", "tab:blue"))]
+    if core:
+        label, tt, vv = core
+        lines.append((label, tt, [c2f(v) for v in vv], "tab:gray", ":"))
+    return lines
+
+
+def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt, concrete=None, core=None,
+              peak=None):
+    """The highest, average and lowest temperature against time: of the
+    concrete from concrete.csv when the run wrote it (with the core, named
+    or the grid's middle cell), else of the whole grid from TMAX.OUT."""
     fig, ax = plt.subplots(figsize=size, layout="constrained")
-    lines = tmax_lines(records, centre_label)
+    lines = concrete_lines(concrete, core) if concrete else tmax_lines(records, centre_label)
     for label, tt, vv, color, ls in lines:
         ax.plot(tt, vv, ls, color=color, lw=1.8 if ls == "-" else 1.4, label=label)
     _, tt, vv, _, _ = lines[0]
     if vv:
         worst = max(range(len(vv)), key=lambda n: vv[n])
-        mark_worst(ax, tt[worst], vv[worst], f"peak {fmt_both(vv[worst])}\nat {tt[worst]:g} h", "tab:red",
-                   tt[-1])
+        at, top = (peak["time_h"], c2f(peak["value_c"])) if peak else (tt[worst], vv[worst])
+        mark_worst(ax, at, top, f"peak {fmt_both(top)}\nat {hours(at)} h", "tab:red", tt[-1])
         if max_limit is not None:
             draw_limit(ax, tt, vv, max_limit, "limit")
     ax.set_xlabel("Time (hours)")
     ax.set_ylabel("Temperature (°F)")
     second_celsius_axis(ax)
-    ax.set_title(f"{title}: temperature of the grid (all cells, surroundings included)")
+    ax.set_title(f"{title}: temperature of the concrete" if concrete else
+                 f"{title}: temperature of the grid (all cells, surroundings included)")
     ax.legend(loc="best", fontsize=9)
     path = save(fig, outdir, "tmax", fmt, dpi)
     plt.close(fig)
@@ -124,17 +143,24 @@ def cell_label(n, p):
     return f"{n}: ({p[0]},{p[1]},{p[2]})" if p else f"{n}"
 
 
-def plot_monitors(plt, records, points, title, size, dpi, outdir, fmt):
+def plot_monitors(plt, records, points, title, size, dpi, outdir, fmt, named=None):
+    """The monitor cells of Center.out labelled by their cells, or with
+    `named` (names, times, columns in C of points.csv) the named points."""
+    if named:
+        names, times, columns = named
+        records = [[t] + [c2f(c[n]) for c in columns] for n, t in enumerate(times)]
     t = [r[0] for r in records]
     fig, ax = plt.subplots(figsize=size, layout="constrained")
     count = max(len(r) for r in records) - 1
     for n in range(1, count + 1):
         tt, vv = clean(t, [r[n] if len(r) > n else None for r in records])
-        ax.plot(tt, vv, lw=1.6, label=cell_label(n, points[n - 1] if n <= len(points) else None))
+        ax.plot(tt, vv, lw=1.6, label=named[0][n - 1] if named else
+                cell_label(n, points[n - 1] if n <= len(points) else None))
     ax.set_xlabel("Time (hours)")
     ax.set_ylabel("Temperature (°F)")
     second_celsius_axis(ax)
-    ax.set_title(f"{title}: monitor cells (i,j,k) of series.pr")
+    ax.set_title(f"{title}: the named points of points.csv" if named else
+                 f"{title}: monitor cells (i,j,k) of series.pr")
     ax.legend(loc="best", fontsize=9, ncol=1 if count <= 8 else 2)
     path = save(fig, outdir, "monitors", fmt, dpi)
     plt.close(fig)
@@ -242,7 +268,7 @@ def other_axis(ax, shown, difference=False):
         ax.secondary_yaxis("right", functions=(there, back)).set_ylabel("°F")
 
 
-def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks, shown):
+def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks, shown, peak):
     """The concrete's highest, mean and lowest temperature above, their
     difference below, the limits dashed and the spells above them shaded."""
     T = lambda c: shown.value("temperature", c)
@@ -253,10 +279,9 @@ def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks, shown):
     top.plot(t, [T(r["max_C"]) for r in rows], color="tab:red", lw=1.8, label="highest")
     top.plot(t, [T(r["mean_C"]) for r in rows], color="black", lw=1.5, label="mean")
     top.plot(t, [T(r["min_C"]) for r in rows], color="tab:blue", lw=1.8, label="lowest")
-    peak = max(rows, key=lambda r: r["max_C"])
-    top.plot([peak["time_h"]], [T(peak["max_C"])], "o", color="tab:red")
-    top.annotate(f"peak {shown.text('temperature', peak['max_C'])}\nat {hours(peak['time_h'])} h",
-                 (peak["time_h"], T(peak["max_C"])),
+    top.plot([peak["time_h"]], [T(peak["value_c"])], "o", color="tab:red")
+    top.annotate(f"peak {shown.text('temperature', peak['value_c'])}\nat {hours(peak['time_h'])} h",
+                 (peak["time_h"], T(peak["value_c"])),
                  xytext=(14, -6), textcoords="offset points", fontsize=9, color="tab:red", va="top",
                  bbox=dict(boxstyle="round,pad=0.25", fc="white", ec="tab:red", alpha=0.9))
     top.axhline(T(temp_limit.points[0][1]), color="crimson", ls="--", lw=1.3, label=f"limit {temp_limit.label}")
@@ -363,12 +388,33 @@ def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, l
         record_artefact(rundir, os.path.join(outdir, f"{name}.{fmt}"))
     plt = setup_matplotlib()
     size = tuple(size)
-    centre = f"centre cell ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
-    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt)]
+    centre = f"middle cell of the grid ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
+    concrete, core = tmax_concrete(rundir, tmax, centre)
+    peak = peak_of(rundir, concrete) if concrete else None
+    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt, concrete, core, peak)]
     if history:
-        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt))
+        named_path = os.path.join(rundir, POINTS)
+        named = read_points(named_path) if os.path.isfile(named_path) else None
+        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt, named))
     if pair:
         written.append(plot_difference(plt, history, points, pair, diff_limit, title, size, dpi, outdir, fmt))
     if layers:
         written.append(plot_field(plt, layers, k, grid, points, tmax[-1][0], title, size, dpi, outdir, fmt))
     return written, notes
+
+
+def tmax_concrete(rundir, tmax, centre):
+    """concrete.csv's rows, and the core's line: the point named core (else
+    the first) of points.csv, or the grid's middle cell of TMAX.OUT (not the
+    member's core in a part model). ([], None) without concrete.csv."""
+    path = os.path.join(rundir, CONCRETE)
+    if not os.path.isfile(path):
+        return [], None
+    rows = read_concrete(path)
+    points = os.path.join(rundir, POINTS)
+    if os.path.isfile(points):
+        names, times, columns = read_points(points)
+        n = names.index("core") if "core" in names else 0
+        return rows, (names[n], times, columns[n])
+    t, v = clean([r[0] for r in tmax], [f2c(r[5]) if len(r) > 5 and r[5] is not None else None for r in tmax])
+    return rows, (centre, t, v)

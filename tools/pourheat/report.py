@@ -77,7 +77,7 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         title = member.get("title") or title
 
     pictures = [("Concrete temperatures and their difference",
-                 concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:], shown),
+                 concrete_picture(plt, rows, temp_limit, checks[0][1], checks[1:], shown, peak),
                  "highest, mean and lowest concrete temperature, and their difference, against time")]
     if assessment["points"]:
         pictures += point_pictures(plt, assessment, shown)
