@@ -5,7 +5,7 @@ modelled, and the pictures."""
 import html
 
 from .results import cell
-from .units import hours
+from .units import Shown, hours
 
 STYLE = """
 body{font-family:sans-serif;max-width:980px;margin:24px auto;padding:0 16px;color:#222;line-height:1.4}
@@ -40,10 +40,12 @@ def table(head, rows, numeric=()):
     return "\n".join(out) + "</table>"
 
 
-def model_section(model, project_name, rows, points):
+def model_section(model, project_name, rows, points, shown=None):
     if model is None:
         return "<p class=note>No project file could be read in the run directory: the model is not described.</p>"
     m = model
+    shown = shown or Shown("SI")
+    T = lambda c: f"{shown.value('temperature', c):g} {shown.unit('temperature')}"
     mirrors = [f"{n + 1} ({face})" for n, face in enumerate(
         ("i = 1", "j = ny", "i = nx", "j = 1", "k = 1, bottom", "k = nz, top")) if m["faces"][n:n + 1] == "N"]
     qtot = m["rho"] * 1000 * m["cementitious"]
@@ -64,7 +66,7 @@ def model_section(model, project_name, rows, points):
         ("Time span", f"{hours(m['start'])} h to {hours(m['end'])} h; {len(rows)} steps in concrete.csv"),
         ("Heat of hydration", f"{esc(hydration)}; {m['rho']:g} kg/m³ of binder × {m['cementitious']:g} kJ/kg = "
                               f"{qtot / 1e6:.1f} MJ/m³"),
-        ("Placement temperature", f"{m['placement']:g} °C"),
+        ("Placement temperature", T(m["placement"])),
         ("Monitor cells", ", ".join(f"{n}: {cell(*p)}" for n, p in enumerate(points, 1)) or "none"),
     ]
     out = [table(["", ""], general)]
@@ -81,19 +83,19 @@ def model_section(model, project_name, rows, points):
     for b in m["boundaries"]:
         pts = b["points"]
         if len(pts) == 1:
-            detail = f"1 point: {pts[0][1]:g} °C throughout"
+            detail = f"1 point: {T(pts[0][1])} throughout"
         elif pts:
             span = (f"{len(pts)} points, {hours(pts[0][0])} h to {hours(pts[-1][0])} h, "
-                    f"{min(p[1] for p in pts):g} to {max(p[1] for p in pts):g} °C")
+                    f"{T(min(p[1] for p in pts))} to {T(max(p[1] for p in pts))}")
             detail = "<details><summary>" + span + "</summary>" + ", ".join(
-                f"{hours(t)} h: {v:g} °C" for t, v in pts) + "</details>"
+                f"{hours(t)} h: {T(v)}" for t, v in pts) + "</details>"
         else:
             detail = "no series: keeps its starting temperature"
         mats_named = m["materials"]
         name = mats_named[b["material"] - 1]["remark"] if 1 <= b["material"] <= len(mats_named) else ""
-        series.append((b["material"], esc(b["remark"] or name), f"{b['initial']:g}", detail))
+        series.append((b["material"], esc(b["remark"] or name), T(b["initial"]), detail))
     out.append("<h3>Boundary materials</h3>" + table(
-        ["Material", "Remark", "Starting temperature °C", "Series"], series, numeric=(0, 2)))
+        ["Material", "Remark", "Starting temperature", "Series"], series, numeric=(0, 2)))
     return "\n".join(out)
 
 

@@ -103,7 +103,7 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         overall = assessment["verdict"]
         checked = assessment_section(assessment, shown)
     text = page(title, rundir, PROG, verdict_rows, overall, key,
-                model_section(model, os.path.basename(project_path), rows, points),
+                model_section(model, os.path.basename(project_path), rows, points, shown),
                 pictures, notes, described, checked)
     out = out or os.path.join(rundir, "report.html")
     record_artefact(rundir, out)
