@@ -160,7 +160,7 @@ def section_pictures(plt, sections, model, project_path, member, shown):
     out = []
     for kind, heading in (("peak", "Section through the core at the peak"),
                           ("difference", "Section through the core at the largest difference")):
-        entries = {plane: e for (k, plane), e in sections.items() if k == kind}
+        entries = {plane: e for (k, plane), e in sections.items() if k == kind and plane in "xyz" and e["cells"]}
         if entries:
             out.append((heading, section_chart(plt, heading, entries, model, concrete, marks, shown),
                         f"temperatures on the planes through the core, {kind}"))
