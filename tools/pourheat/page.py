@@ -106,13 +106,13 @@ def page(title, rundir, by, verdict_rows, overall, key_lines, model_html, pictur
              f"<h1>Thermal report: {esc(title)}</h1>",
              f"<p class=note>Run directory {esc(rundir)}; written by {by} from the run's files.</p>",
              f"<div class='verdict {overall}' id=verdict>{overall}</div>",
-             "<h2>Verdict</h2>",
+             *([checked] if checked else []),
+             "<h2>The whole concrete, from concrete.csv</h2>" if checked else "<h2>Verdict</h2>",
              table(["Result", "Limit", "Limit value", "Worst", "Above the limit"], verdict_rows),
              "<ul>" + "".join(f"<li>{esc(l)}</li>" for l in key_lines) + "</ul>",
              "<p class=note>Concrete: every cell of a material with production above 0, except the cells of "
              "mirror faces. Temperatures from concrete.csv, one row per step; between steps the values are "
              "taken on the straight line joining them.</p>",
-             *([checked] if checked else []),
              *(["<h2>The member as described</h2>", described] if described else []),
              "<h2>What was modelled</h2>" if not described else "<h2>What the program was given</h2>", model_html]
     for heading, data, alt in pictures:
@@ -260,7 +260,7 @@ def assessment_section(a, shown):
     w = a["anywhere"]
     rows.append(("for comparison" if a["pairs"] else "the check", esc(w["label"]), "",
                  f"{u.text('difference', w['value_k'])} at {hours(w['time_h'])} h"))
-    out = ["<h2>The named points</h2>",
+    out = ["<h2>Verdict on the named points</h2>",
            f"<p>Verdict on the named points: <span class={a['verdict']} id=points-verdict>{a['verdict']}</span>"
            + (f" ({esc(', '.join(a['failed']))} exceeded)" if a["failed"] else "") + "</p>",
            table(["Result", "Check", "Limit", "Worst"], rows)]
