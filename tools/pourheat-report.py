@@ -16,6 +16,13 @@ held to 160 F and the difference to 35 F. --diff-curve gives a difference
 limit that changes with time. Between two steps, and between two points of a
 curve, values are taken on the straight line joining them.
 
+With points.csv in the run directory (named points) and member.json beside
+it, lines follow the report's own: each core-to-surface pair and each pair
+member.json names against the difference limits, the hottest minus coldest
+cell for comparison, when protection may come off, strength by maturity and
+the time each point reaches the stripping strength, the least cracking index
+of each surface point (screening figures), and the verdict on the points.
+
 Exit status: 0 every limit holds, 1 a limit is exceeded, 2 the run cannot be
 read (unfinished, not of the inputs beside it, no concrete.csv, a bad option
 or limit file).

@@ -25,7 +25,8 @@ C or K, strengths in MPa):
   times         the times of points.csv ([] without it)
   points        [{"name", "role" (member.json's, else None), "temps": [C],
                 "peak": {"value_c", "time_h"}}]; [] without points.csv
-  pairs         [{"a", "b", "label": "a - b", "diff": [K] (a minus b at
+  pairs         [{"a", "b", "label": "a - b", "kind": "core-surface" |
+                "named", "diff": [K] (a minus b at
                 each time), "worst": {"value_k", "time_h"}, "checks":
                 [(Limit, result)], "passed": bool}]: the core against each
                 "surface" point, then member.json's pairs
@@ -41,7 +42,7 @@ C or K, strengths in MPa):
                 "mpa": [MPa], "stripping_h": time reaching stripping_mpa or
                 None}]} or None (no strength parameters or no points)
   cracking      {"restraint", "expansion", "points": [{"name", "index":
-                [index or None where the point is not cooler than the core],
+                [index or None where the point is under no tension],
                 "least": index or None, "least_h"}]} or None
   verdict       "PASS" | "FAIL" on the peak and the pairs (the hottest minus
                 coldest anywhere when there are no pairs); "failed": labels
@@ -50,14 +51,14 @@ C or K, strengths in MPa):
 The relations of strength and cracking are in strength.py."""
 
 import json
-import math
 import os
 import re
 
 from . import strength as mat
-from .limits import Limit, check, constant_limit, evaluate
+from .limits import Limit, check, constant_limit, evaluate, verdict_line
 from .project import read_project
-from .results import CONCRETE, RunError, read_concrete
+from .results import CONCRETE, RUN_FILES, RunError, read_concrete
+from .units import hours, temp
 
 POINTS = "points.csv"
 MEMBER = "member.json"
@@ -119,7 +120,8 @@ def summary_peak(rundir):
     the run directory: (value C, time h, cell), or None."""
     for name in sorted(os.listdir(rundir)):
         path = os.path.join(rundir, name)
-        if not os.path.isfile(path) or os.path.getsize(path) > 4 << 20 or name.endswith((".csv", ".png", ".html")):
+        if (not os.path.isfile(path) or os.path.getsize(path) > 4 << 20 or name in RUN_FILES
+                or name.endswith((".csv", ".png", ".html"))):
             continue
         with open(path, encoding="latin-1") as f:
             text = f.read()
@@ -259,12 +261,14 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
                             "peak": {"value_c": v, "time_h": t}})
 
     core, pairs = pair_list(names, roles, member)
+    surface = {(core, n) for n in names if roles.get(n) == "surface"}
     for p, q in pairs:
         diff = [round(x - y, 3) for x, y in zip(temps[p], temps[q])]
         t, v = first_max(times, diff)
         pc = [(l, check(times, diff, l)) for l in diff_limits]
         passed = not any(r["exceeded"] for _, r in pc)
         a["pairs"].append({"a": p, "b": q, "label": f"{p} - {q}", "diff": diff,
+                           "kind": "core-surface" if p == core and (p, q) in surface else "named",
                            "worst": {"value_k": v, "time_h": t}, "checks": pc, "passed": passed})
         if not passed:
             failed.append(f"{p} - {q}")
@@ -282,8 +286,11 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
         elif off is None:
             note = "the core minus the air is still above the difference limit at the end of the run"
         else:
-            note = f"protection may come off at {off:.2f} h: core minus air within the limit from then on"
+            note = f"protection may come off at {hours(off)} h: core minus air within the limit from then on"
         a["protection"] = {"time_h": off, "air": source, "as_built": events, "note": note}
+    elif core:
+        a["notes"].append("protection: no air series (member.json's air, or a held air of the project) "
+                          "to compare the core with")
 
     s = member.get("strength") or {}
     if all(s.get(k) is not None for k in ("ultimate_mpa", "tau_h", "beta")):
@@ -293,23 +300,24 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
                "source": s.get("source", "member.json"), "activation_kj_mol": e, "reference_c": tr,
                "constants": whence, "stripping_mpa": strip, "points": []}
         fc = {}
+        strip_te = mat.age_reaching(strip, s["ultimate_mpa"], s["tau_h"], s["beta"]) if strip else None
         for name, column in zip(names, columns):
             te = mat.equivalent_age(times, column, e, tr)
             fc[name] = [mat.strength(x, s["ultimate_mpa"], s["tau_h"], s["beta"]) for x in te]
             out["points"].append({"name": name, "te_h": te, "mpa": fc[name],
-                                  "stripping_h": mat.first_reaching(times, fc[name], strip) if strip else None})
+                                  "stripping_h": None if strip_te is None else mat.first_reaching(times, te, strip_te)})
         a["strength"] = out
         if core:
             crack = {"restraint": restraint, "expansion": mat.THERMAL_EXPANSION, "points": []}
             for name in [q for p, q in pairs if p == core]:
-                index = [mat.cracking_index(f, c - x, restraint)
-                         for f, c, x in zip(fc[name], temps[core], temps[name])]
+                index = mat.cracking_indices(fc[name], [c - x for c, x in zip(temps[core], temps[name])],
+                                             restraint)
                 known = [(i, t) for i, t in zip(index, times) if i is not None]
                 least = min(known, key=lambda p: p[0]) if known else (None, None)
                 crack["points"].append({"name": name, "index": index, "least": least[0], "least_h": least[1]})
             a["cracking"] = crack
     else:
-        a["notes"].append("no strength parameters (member.json's strength): no strength or cracking figures")
+        a["notes"].append("strength: no parameters (member.json's strength), so no strength or cracking figures")
     return a
 
 
@@ -319,8 +327,6 @@ def assessment_lines(a):
     """The assessment's lines on the terminal, after the report's own: the
     pairs, the hottest minus coldest anywhere for comparison, protection,
     strength and cracking, and the verdict on the named points."""
-    from .limits import verdict_line
-    from .units import hours, temp
     if not a["points"]:
         return []
     out = [f"named points: {len(a['points'])} in {POINTS} ({', '.join(p['name'] for p in a['points'])}), "
@@ -352,8 +358,9 @@ def assessment_lines(a):
         for q in c["points"]:
             out.append(f"cracking index {q['name']}: " + (
                 f"least {q['least']:.2f} at {hours(q['least_h'])} h" if q["least"] is not None else
-                "never cooler than the core") + f" (restraint {c['restraint']:g}; below 1 a crack is likely)")
+                "under no tension") + f" (restraint {c['restraint']:g}; below 1 a crack is likely)")
+    out += a["notes"]
     out.append(f"verdict on the named points: {a['verdict']}" + (
         f", {len(a['failed'])} exceeded ({', '.join(a['failed'])})" if a["failed"] else
-        f", the peak and {len(a['pairs'])} pairs within their limits"))
+        f", the peak and {len(a['pairs'])} pair{'s' * (len(a['pairs']) != 1)} within their limits"))
     return out

@@ -146,7 +146,8 @@ def check(times, values, limit):
 
     # The rows themselves, and the limit's corners between them.
     points = [(t, v, limit.at(t)) for t, v in zip(times, values)]
-    points += [(t, value_at(t), limit.at(t)) for t in grid if t not in set(times)]
+    steps = set(times)
+    points += [(t, value_at(t), limit.at(t)) for t in grid if t not in steps]
     points.sort(key=lambda p: p[0])
     worst = max(points, key=lambda p: p[1] - p[2])
     spells = []

@@ -125,7 +125,8 @@ def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, f
     if vv:
         worst = max(range(len(vv)), key=lambda n: vv[n])
         at, top = (peak["time_h"], c2f(peak["value_c"])) if peak else (tt[worst], vv[worst])
-        mark_worst(ax, at, top, f"peak {fmt_both(top)}\nat {hours(at)} h", "tab:red", tt[-1])
+        what = "peak" if concrete else "grid's highest"
+        mark_worst(ax, at, top, f"{what} {fmt_both(top)}\nat {hours(at)} h", "tab:red", tt[-1])
         if max_limit is not None:
             draw_limit(ax, tt, vv, max_limit, "limit")
     ax.set_xlabel("Time (hours)")

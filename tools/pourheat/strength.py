@@ -9,17 +9,23 @@ Strength against equivalent age (the exponential form of ASTM C1074,
 Freiesleben Hansen and Pedersen): S = S_u exp(-(tau_s/te)^beta_s), 0 at
 te = 0.
 
-Tensile strength and modulus from the strength reached (fib Model Code 2010,
-5.1.5.1 and 5.1.7.2, the strength at the age taken for the class strength):
-f_t = 0.30 f_c^(2/3) MPa, E = 21500 (f_c/10)^(1/3) MPa. Both follow the
-maturity, and their ratio grows with it, so the index below does too.
-(ACI 318's E = 4700 sqrt(f_c) with f_t = k sqrt(f_c) would make the
-index independent of maturity: the two square roots cancel.)
+Tensile strength and modulus from the strength reached (ACI 318-19,
+19.2.2.1 and 19.2.4.3, normal-weight concrete): E = 4700 sqrt(f_c) MPa,
+f_t = 0.56 sqrt(f_c) MPa (the splitting tensile strength).
 
-Cracking index of a surface point: f_t / sigma with the thermal stress
-sigma = K_r E alpha_c dT, dT = core minus the point (only where positive),
-alpha_c = 10e-6 /K, restraint K_r = 0.5 by default (ACI 207.2R's range for
-internal restraint of a surface layer). Below 1 a crack is likely."""
+Cracking index of a surface point: f_t / sigma. The thermal stress builds
+up as the difference to the core changes, each change at the modulus of
+its moment: sigma = K_r alpha_c sum E(te_i) (dT_i - dT_i-1), dT = core
+minus the point (ACI 207.2R's restraint of a surface layer, the
+incremental form of the effective-modulus method), alpha_c = 10e-6 /K,
+restraint K_r = 0.5 by default. A difference that arose while the concrete
+was still fresh carries no stress; the stress of the whole difference at
+the current modulus, K_r E alpha_c dT, would not follow maturity at all
+(the two square roots cancel), and with relations whose ratio f_t/E falls
+toward 0 in fresh concrete it would call every member cracked in its first
+hours. The index exists where sigma
+is above 0; below 1 a crack is likely. These are screening figures.
+"""
 
 import math
 
@@ -60,19 +66,33 @@ def strength(te, ultimate_mpa, tau_h, beta):
 
 
 def tensile(fc):
-    return 0.30 * fc ** (2.0 / 3.0) if fc > 0.0 else 0.0
+    return 0.56 * math.sqrt(fc) if fc > 0.0 else 0.0
 
 
 def modulus(fc):
-    return 21500.0 * (fc / 10.0) ** (1.0 / 3.0) if fc > 0.0 else 0.0
+    return 4700.0 * math.sqrt(fc) if fc > 0.0 else 0.0
 
 
-def cracking_index(fc, dt, restraint=DEFAULT_RESTRAINT, expansion=THERMAL_EXPANSION):
-    """f_t / (K_r E alpha_c dT); None where dT is not above 0 or nothing
-    has hardened yet (no stress)."""
-    if dt <= 0.0 or fc <= 0.0:
+def cracking_indices(fc, dt, restraint=DEFAULT_RESTRAINT, expansion=THERMAL_EXPANSION):
+    """f_t / sigma at each step, the stress built up from the changes of
+    the difference dT (the first from 0) at the modulus of each step; None
+    where sigma is not above 0."""
+    sigma, before, out = 0.0, 0.0, []
+    for f, d in zip(fc, dt):
+        sigma += restraint * expansion * modulus(f) * (d - before)
+        before = d
+        out.append(tensile(f) / sigma if sigma > 1e-9 else None)
+    return out
+
+
+def age_reaching(level, ultimate_mpa, tau_h, beta):
+    """The equivalent age (h) at which the strength reaches `level`, or None
+    when it never does (level at or above S_u)."""
+    if level <= 0.0:
+        return 0.0
+    if level >= ultimate_mpa:
         return None
-    return tensile(fc) / (restraint * modulus(fc) * expansion * dt)
+    return tau_h * math.log(ultimate_mpa / level) ** (-1.0 / beta)
 
 
 def first_reaching(times, values, level):
