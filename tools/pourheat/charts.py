@@ -191,7 +191,8 @@ def strength_chart(plt, a, shown):
             finite += [v for _, v in pairs]
             low.plot([p[0] for p in pairs], [p[1] for p in pairs], lw=1.5, label=q["name"])
         low.axhline(1.0, color="crimson", ls="--", lw=1.3, label="1: stress equal to tensile strength")
-        low.set_ylim(0, min(max(finite + [2.0]) * 1.05, 6.0))
+        least = [q["least"] for q in c["points"] if q.get("least") is not None]
+        low.set_ylim(0, min(max(finite + [2.0]) * 1.05, max(least + [1.5]) * 2))  # early, huge indices cut
         low.set_ylabel("Cracking index")
         low.set_title(f"Cracking index: tensile strength over thermal stress, restraint {c['restraint']:g}")
         low.legend(loc="best", fontsize=8)
