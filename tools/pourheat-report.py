@@ -32,6 +32,7 @@ import argparse
 import sys
 
 from pourheat.limits import LimitError, add_limit_options
+from pourheat.pdf import PdfError
 from pourheat.pictures import NoMatplotlib
 from pourheat.report import PROG, report
 from pourheat.results import RunError
@@ -56,6 +57,12 @@ def options(argv):
                     help="stripping strength, MPa: when each named point reaches it (default: member.json's)")
     ap.add_argument("--restraint", metavar="K", type=positive(float), default=0.5,
                     help="restraint factor of the cracking index (default 0.5)")
+    ap.add_argument("--units", choices=("SI", "US"), default="SI", type=str.upper,
+                    help="units of the page and its pictures (default SI); the lines printed keep theirs")
+    ap.add_argument("--pdf", action="store_true",
+                    help="also print the page to report.pdf beside it, through headless Chromium")
+    ap.add_argument("--paper", choices=("A4", "Letter"), type=lambda s: "A4" if s.lower() == "a4" else s.capitalize(),
+                    help="paper of the PDF (default A4 with --units SI, Letter with US)")
     return ap.parse_args(argv)
 
 
@@ -63,7 +70,7 @@ def main(argv=None):
     args = options(argv)
     try:
         return report(**vars(args))
-    except (LimitError, RunError, NoMatplotlib, argparse.ArgumentTypeError) as e:
+    except (LimitError, RunError, NoMatplotlib, PdfError, argparse.ArgumentTypeError) as e:
         print(f"{PROG}: error: {e}", file=sys.stderr)
         return 2
     except OSError as e:

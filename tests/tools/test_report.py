@@ -1,13 +1,15 @@
 """pourheat-report and the batch's table: the verdict lines and exit statuses
-on hand-made runs (data/report/cases.txt), the page of the bundled footing in
-headless Chromium (every picture drawn, no error, nothing fetched, the verdict
-the data gives), and a batch of three runs, one failing, with a limit.
+on hand-made runs (data/report/cases.txt), the page and the PDF of one member
+of each template in headless Chromium (every picture drawn, no error, nothing
+fetched, nothing wider than a printed page, the verdict the data gives, the
+PDF's paper), and a batch of three runs, one failing, with a limit.
 
 usage: test_report.py PROGRAM WORKDIR
 """
 
 import csv
 import glob
+import json
 import os
 import re
 import shlex
@@ -16,6 +18,8 @@ import subprocess
 import tempfile
 
 from toolkit import BATCH, PYTHON, SOURCE, check, fresh_dir, read, run_main, run_program, stage, write
+
+from pourheat.pdf import page_sizes
 
 REPORT = os.path.join(SOURCE, "tools", "pourheat-report")
 DATA = os.path.join(SOURCE, "tests", "tools", "data", "report")
@@ -26,7 +30,8 @@ CATCH = "<script>window.errs=0;addEventListener('error',()=>window.errs++,true);
 CHECKER = """<script>addEventListener('load',()=>{const all=[...document.images];
 const drawn=all.filter(i=>i.complete&&i.naturalWidth>0).length;
 const p=document.createElement('pre');p.id='checked';
-p.textContent=`pictures ${drawn} of ${all.length}, fetched ${performance.getEntriesByType('resource').length}, errors ${window.errs}`;
+const wide=[...document.querySelectorAll('table,img,pre')].filter(e=>e.getBoundingClientRect().right>innerWidth).length;
+p.textContent=`pictures ${drawn} of ${all.length}, fetched ${performance.getEntriesByType('resource').length}, errors ${window.errs}, too wide ${wide}`;
 document.body.appendChild(p);});</script>"""
 
 
@@ -70,28 +75,60 @@ def chromium(*args):
                               capture_output=True, text=True, timeout=120).stdout
 
 
-def page(program, work):
-    run = os.path.join(work, "footing")
-    check(run_program(program, stage(f"{SOURCE}/examples/footing/footing.prj", run), run).returncode == 0,
-          "the footing did not finish")
-    r = report(run, ".", "--max-temp", "70C")
+# One member of each template, small and short; the footing with a described
+# member, its named points and sections beside the run (data/report/described).
+TEMPLATES = ("footing-sound", "mat-sound", "column-sound", "round-column-sound", "shaft-sound", "wall")
+# The footing's pairs hold 21 C where its hottest minus coldest does not.
+PEAK, DIFF = 70, 21
+LIMITS = ("--max-temp", f"{PEAK}C", "--max-diff", f"{DIFF}C")
+
+
+def expected_verdict(run):
+    """The verdict from the run's files alone: the peak of concrete.csv, and
+    the core against each surface point and each pair of member.json in
+    points.csv (without named points, the hottest minus the coldest)."""
     with open(f"{run}/concrete.csv") as f:
         rows = list(csv.DictReader(f))
-    hot = max(float(row["max_C"]) for row in rows) > 70
-    wide = max(float(row["diff_C"]) for row in rows) > 35 / 1.8
-    expected = "FAIL" if hot or wide else "PASS"
-    check(r.returncode == (1 if expected == "FAIL" else 0) and f"verdict: {expected}" in r.stdout,
-          f"footing: status {r.returncode}\n{r.stdout}{r.stderr}")
-    check(read(f"{run}/.pourheat-artefacts") == "report.html\n", "the page is not in the run's manifest")
-    text = read(f"{run}/report.html", "utf-8")
-    check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
-    write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),
-          "utf-8")
-    dom = chromium("--virtual-time-budget=10000", "--dump-dom", f"file://{run}/shown.html")
-    seen = re.search(r'<pre id="checked">(.*?)</pre>', dom)
-    check(seen and seen.group(1) == "pictures 3 of 3, fetched 0, errors 0", f"in the browser: {seen and seen.group(1)}")
-    shown = re.search(r'id="verdict">(\w+)<', dom)
-    check(shown and shown.group(1) == expected, f"the page says {shown and shown.group(1)}, the data {expected}")
+    hot = max(float(r["max_C"]) for r in rows) > PEAK
+    if not os.path.exists(f"{run}/points.csv"):
+        return "FAIL" if hot or max(float(r["diff_C"]) for r in rows) > DIFF else "PASS"
+    member = json.loads(read(f"{run}/member.json")) if os.path.exists(f"{run}/member.json") else {}
+    with open(f"{run}/points.csv") as f:
+        points = list(csv.DictReader(f))
+    pairs = [("core", p["name"]) for p in member.get("points", []) if p["role"] == "surface"]
+    pairs += [tuple(p) for p in member.get("pairs", [])]
+    wide = any(float(r[a]) - float(r[b]) > DIFF for a, b in pairs for r in points)
+    return "FAIL" if hot or wide else "PASS"
+
+
+def pages(program, work):
+    for n, name in enumerate(TEMPLATES):
+        run = os.path.join(work, name)
+        shutil.copytree(f"{SOURCE}/tests/tools/new/written/{name}", run)
+        check(run_program(program, glob.glob(f"{run}/*.prj")[0], run).returncode == 0, f"{name} did not finish")
+        if name == "footing-sound":
+            for f in glob.glob(f"{DATA}/described/*"):
+                shutil.copy(f, run)
+        units = ("SI", "US")[n % 2]
+        r = report(run, ".", *LIMITS, "--pdf", "--units", units)
+        expected = expected_verdict(run)
+        check(r.returncode in (0, 1) and read(f"{run}/.pourheat-artefacts") == "report.html\nreport.pdf\n",
+              f"{name}: status {r.returncode}\n{r.stdout}{r.stderr}")
+        paper = (612, 792) if units == "US" else (595.3, 841.9)
+        sizes = page_sizes(f"{run}/report.pdf")
+        check(sizes and all(abs(w - paper[0]) < 1 and abs(h - paper[1]) < 1 for w, h in sizes),
+              f"{name}: PDF pages {sizes}, not {paper}")
+        text = read(f"{run}/report.html", "utf-8")
+        check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
+        write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),
+              "utf-8")
+        # At the width a printed page gives (186 mm of A4, about 700 px), nothing sticks out.
+        dom = chromium("--virtual-time-budget=10000", "--window-size=700,1000", "--dump-dom", f"file://{run}/shown.html")
+        seen = re.search(r'<pre id="checked">pictures (\d+) of (\d+), (.*?)</pre>', dom)
+        check(seen and seen.group(1) == seen.group(2) and int(seen.group(2)) >= 3
+              and seen.group(3) == "fetched 0, errors 0, too wide 0", f"{name} in the browser: {seen and seen.group(0)}")
+        shown = re.search(r'id="verdict">(\w+)<', dom)
+        check(shown and shown.group(1) == expected, f"{name}: the page says {shown and shown.group(1)}, the data {expected}")
 
 
 def batch(program, work):
@@ -113,7 +150,7 @@ def batch(program, work):
 def main(program, work):
     fresh_dir(work)
     cases(work)
-    page(program, work)
+    pages(program, work)
     batch(program, work)
     print("pourheat-report: verdicts, statuses, the page in a browser and the batch table checked")
 

@@ -15,8 +15,8 @@ import re
 import sys
 import tempfile
 
+from .assess import POINTS, peak_of, read_points
 from .project import read_grid
-from .assess import peak_of
 from .results import (CONCRETE, NotFinished, RunError, finished_run, read_concrete, read_field,
                       read_series_points, read_steps, record_artefact)
 from .units import c2f, f2c, fmt_both, hours, temp
@@ -99,26 +99,41 @@ def tmax_lines(records, centre_label="centre cell"):
     return lines
 
 
-def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt, concrete_peak=None):
+def concrete_lines(rows, core):
+    """The lines of the tmax picture from concrete.csv (the concrete alone,
+    in degrees Fahrenheit as TMAX.OUT's): highest, average, lowest, and
+    `core`, (label, times, values in C) or None."""
+    t = [r["time_h"] for r in rows]
+    lines = [(label, t, [c2f(r[col]) for r in rows], color, "-") for col, label, color in (
+        ("max_C", "highest", "tab:red"), ("mean_C", "average", "black"), ("min_C", "lowest", "tab:blue"))]
+    if core:
+        label, tt, vv = core
+        lines.append((label, tt, [c2f(v) for v in vv], "tab:gray", ":"))
+    return lines
+
+
+def plot_tmax(plt, records, title, centre_label, max_limit, size, dpi, outdir, fmt, concrete=None, core=None,
+              peak=None):
+    """The highest, average and lowest temperature against time: of the
+    concrete from concrete.csv when the run wrote it (with the core, named
+    or the grid's middle cell), else of the whole grid from TMAX.OUT."""
     fig, ax = plt.subplots(figsize=size, layout="constrained")
-    lines = tmax_lines(records, centre_label)
+    lines = concrete_lines(concrete, core) if concrete else tmax_lines(records, centre_label)
     for label, tt, vv, color, ls in lines:
         ax.plot(tt, vv, ls, color=color, lw=1.8 if ls == "-" else 1.4, label=label)
     _, tt, vv, _, _ = lines[0]
     if vv:
         worst = max(range(len(vv)), key=lambda n: vv[n])
-        mark_worst(ax, tt[worst], vv[worst], f"grid's highest {fmt_both(vv[worst])}\nat {tt[worst]:g} h", "tab:red",
-                   tt[-1])
+        at, top = (peak["time_h"], c2f(peak["value_c"])) if peak else (tt[worst], vv[worst])
+        what = "peak" if concrete else "grid's highest"
+        mark_worst(ax, at, top, f"{what} {fmt_both(top)}\nat {hours(at)} h", "tab:red", tt[-1])
         if max_limit is not None:
             draw_limit(ax, tt, vv, max_limit, "limit")
-    if concrete_peak:  # the concrete's peak as every tool reports it
-        t, c = concrete_peak["time_h"], concrete_peak["value_c"]
-        ax.plot([t], [c2f(c)], "D", color="darkred", ms=6, zorder=6,
-                label=f"concrete peak {temp(c)} at {hours(t)} h")
     ax.set_xlabel("Time (hours)")
     ax.set_ylabel("Temperature (°F)")
     second_celsius_axis(ax)
-    ax.set_title(f"{title}: temperature of the grid (all cells, surroundings included)")
+    ax.set_title(f"{title}: temperature of the concrete" if concrete else
+                 f"{title}: temperature of the grid (all cells, surroundings included)")
     ax.legend(loc="best", fontsize=9)
     path = save(fig, outdir, "tmax", fmt, dpi)
     plt.close(fig)
@@ -129,17 +144,24 @@ def cell_label(n, p):
     return f"{n}: ({p[0]},{p[1]},{p[2]})" if p else f"{n}"
 
 
-def plot_monitors(plt, records, points, title, size, dpi, outdir, fmt):
+def plot_monitors(plt, records, points, title, size, dpi, outdir, fmt, named=None):
+    """The monitor cells of Center.out labelled by their cells, or with
+    `named` (names, times, columns in C of points.csv) the named points."""
+    if named:
+        names, times, columns = named
+        records = [[t] + [c2f(c[n]) for c in columns] for n, t in enumerate(times)]
     t = [r[0] for r in records]
     fig, ax = plt.subplots(figsize=size, layout="constrained")
     count = max(len(r) for r in records) - 1
     for n in range(1, count + 1):
         tt, vv = clean(t, [r[n] if len(r) > n else None for r in records])
-        ax.plot(tt, vv, lw=1.6, label=cell_label(n, points[n - 1] if n <= len(points) else None))
+        ax.plot(tt, vv, lw=1.6, label=named[0][n - 1] if named else
+                cell_label(n, points[n - 1] if n <= len(points) else None))
     ax.set_xlabel("Time (hours)")
     ax.set_ylabel("Temperature (°F)")
     second_celsius_axis(ax)
-    ax.set_title(f"{title}: monitor cells (i,j,k) of series.pr")
+    ax.set_title(f"{title}: the named points of points.csv" if named else
+                 f"{title}: monitor cells (i,j,k) of series.pr")
     ax.legend(loc="best", fontsize=9, ncol=1 if count <= 8 else 2)
     path = save(fig, outdir, "monitors", fmt, dpi)
     plt.close(fig)
@@ -236,42 +258,56 @@ def shade_spells(ax, spells):
         ax.axvspan(a, b if b > a else a + 1e-6, color="crimson", alpha=0.12, lw=0)
 
 
-def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks):
+def other_axis(ax, shown, difference=False):
+    """The other system's unit on a second axis at the right."""
+    f = 1.8 if difference else None
+    if shown.us:
+        there, back = ((lambda v: v / 1.8, lambda v: v * 1.8) if f else (f2c, c2f))
+        ax.secondary_yaxis("right", functions=(there, back)).set_ylabel("°C")
+    else:
+        there, back = ((lambda v: v * 1.8, lambda v: v / 1.8) if f else (c2f, f2c))
+        ax.secondary_yaxis("right", functions=(there, back)).set_ylabel("°F")
+
+
+def concrete_picture(plt, rows, temp_limit, temp_result, diff_checks, shown, peak):
     """The concrete's highest, mean and lowest temperature above, their
     difference below, the limits dashed and the spells above them shaded."""
+    T = lambda c: shown.value("temperature", c)
+    D = lambda c: shown.value("difference", c)
     t = [r["time_h"] for r in rows]
     fig, (top, low) = plt.subplots(2, 1, figsize=(9, 7.2), sharex=True, layout="constrained",
                                    gridspec_kw={"height_ratios": [3, 2]})
-    top.plot(t, [r["max_C"] for r in rows], color="tab:red", lw=1.8, label="highest")
-    top.plot(t, [r["mean_C"] for r in rows], color="black", lw=1.5, label="mean")
-    top.plot(t, [r["min_C"] for r in rows], color="tab:blue", lw=1.8, label="lowest")
-    peak = max(rows, key=lambda r: r["max_C"])
-    top.plot([peak["time_h"]], [peak["max_C"]], "o", color="tab:red")
-    top.annotate(f"peak {temp(peak['max_C'])}\nat {hours(peak['time_h'])} h", (peak["time_h"], peak["max_C"]),
+    top.plot(t, [T(r["max_C"]) for r in rows], color="tab:red", lw=1.8, label="highest")
+    top.plot(t, [T(r["mean_C"]) for r in rows], color="black", lw=1.5, label="mean")
+    top.plot(t, [T(r["min_C"]) for r in rows], color="tab:blue", lw=1.8, label="lowest")
+    top.plot([peak["time_h"]], [T(peak["value_c"])], "o", color="tab:red")
+    top.annotate(f"peak {shown.text('temperature', peak['value_c'])}\nat {hours(peak['time_h'])} h",
+                 (peak["time_h"], T(peak["value_c"])),
                  xytext=(14, -6), textcoords="offset points", fontsize=9, color="tab:red", va="top",
                  bbox=dict(boxstyle="round,pad=0.25", fc="white", ec="tab:red", alpha=0.9))
-    top.axhline(temp_limit.points[0][1], color="crimson", ls="--", lw=1.3, label=f"limit {temp_limit.label}")
+    top.axhline(T(temp_limit.points[0][1]), color="crimson", ls="--", lw=1.3, label=f"limit {temp_limit.label}")
     shade_spells(top, temp_result["spells"])
-    top.set_ylabel("Concrete temperature (°C)")
-    top.secondary_yaxis("right", functions=(c2f, f2c)).set_ylabel("°F")
+    top.set_ylabel(shown.label("Concrete temperature", "temperature"))
+    other_axis(top, shown)
     top.set_title("Concrete: highest, mean and lowest temperature")
     top.legend(loc="best", fontsize=9)
 
-    low.plot(t, [r["diff_C"] for r in rows], color="tab:purple", lw=1.8, label="highest minus lowest")
+    low.plot(t, [D(r["diff_C"]) for r in rows], color="tab:purple", lw=1.8, label="highest minus lowest")
     styles = ["--", ":"]
     for n, (limit, result) in enumerate(diff_checks):
         if limit.constant():
-            low.axhline(limit.points[0][1], color="crimson", ls=styles[n % 2], lw=1.3, label=f"limit {limit.label}")
+            low.axhline(D(limit.points[0][1]), color="crimson", ls=styles[n % 2], lw=1.3,
+                        label=f"limit {limit.label}")
         else:
             ct = sorted({t[0], t[-1]} | {p[0] for p in limit.points if t[0] < p[0] < t[-1]})
-            low.plot(ct, [limit.at(x) for x in ct], color="crimson", ls=styles[n % 2], lw=1.3,
+            low.plot(ct, [D(limit.at(x)) for x in ct], color="crimson", ls=styles[n % 2], lw=1.3,
                      label=f"limit {limit.label}")
         shade_spells(low, result["spells"])
     worst = max(rows, key=lambda r: r["diff_C"])
-    low.plot([worst["time_h"]], [worst["diff_C"]], "o", color="tab:purple")
+    low.plot([worst["time_h"]], [D(worst["diff_C"])], "o", color="tab:purple")
     low.set_xlabel("Time (hours)")
-    low.set_ylabel("Difference (°C)")
-    low.secondary_yaxis("right", functions=(lambda c: c * 1.8, lambda f: f / 1.8)).set_ylabel("°F")
+    low.set_ylabel(shown.label("Difference", "difference"))
+    other_axis(low, shown, True)
     low.legend(loc="best", fontsize=9)
     data = png(fig)
     plt.close(fig)
@@ -302,16 +338,6 @@ def monitor_index(text, points):
         return points.index(tuple(numbers)) + 1
     raise RunError(f"--diff: '{text}' is neither a position 1 to {len(points)} in series.pr "
                    "nor the i,j,k of one of its cells")
-
-
-def concrete_peak(rundir):
-    """The concrete's peak of the run (assess.peak_of), or None without
-    concrete temperatures."""
-    try:
-        rows = read_concrete(os.path.join(rundir, CONCRETE))
-    except RunError:
-        return None
-    return peak_of(rundir, rows) if rows else None
 
 
 def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, layer=None,
@@ -363,12 +389,33 @@ def draw_run(rundir, out=None, fmt="png", project=None, field=None, flag=None, l
         record_artefact(rundir, os.path.join(outdir, f"{name}.{fmt}"))
     plt = setup_matplotlib()
     size = tuple(size)
-    centre = f"centre cell ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
-    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt, concrete_peak(rundir))]
+    centre = f"middle cell of the grid ({max(grid['nx'] // 2, 1)},{max(grid['ny'] // 2, 1)},{max(grid['nz'] // 2, 1)})"
+    concrete, core = tmax_concrete(rundir, tmax, centre)
+    peak = peak_of(rundir, concrete) if concrete else None
+    written = [plot_tmax(plt, tmax, title, centre, max_limit, size, dpi, outdir, fmt, concrete, core, peak)]
     if history:
-        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt))
+        named_path = os.path.join(rundir, POINTS)
+        named = read_points(named_path) if os.path.isfile(named_path) else None
+        written.append(plot_monitors(plt, history, points, title, size, dpi, outdir, fmt, named))
     if pair:
         written.append(plot_difference(plt, history, points, pair, diff_limit, title, size, dpi, outdir, fmt))
     if layers:
         written.append(plot_field(plt, layers, k, grid, points, tmax[-1][0], title, size, dpi, outdir, fmt))
     return written, notes
+
+
+def tmax_concrete(rundir, tmax, centre):
+    """concrete.csv's rows, and the core's line: the point named core (else
+    the first) of points.csv, or the grid's middle cell of TMAX.OUT (not the
+    member's core in a part model). ([], None) without concrete.csv."""
+    path = os.path.join(rundir, CONCRETE)
+    if not os.path.isfile(path):
+        return [], None
+    rows = read_concrete(path)
+    points = os.path.join(rundir, POINTS)
+    if os.path.isfile(points):
+        names, times, columns = read_points(points)
+        n = names.index("core") if "core" in names else 0
+        return rows, (names[n], times, columns[n])
+    t, v = clean([r[0] for r in tmax], [f2c(r[5]) if len(r) > 5 and r[5] is not None else None for r in tmax])
+    return rows, (centre, t, v)

@@ -142,3 +142,51 @@ def fmt_both(f, difference=False):
     """A temperature in degrees Fahrenheit and Celsius, for labels."""
     c = f / 1.8 if difference else f2c(f)
     return f"{f:.1f} °F ({c:.1f} °C)"
+
+
+# ---------------------------------------------------------------- the page's units
+
+# Per kind of quantity: the SI unit and the US unit with the factor from SI
+# (temperatures convert by their own formula, differences by 1.8 alone).
+SHOWN = {
+    "temperature": ("°C", "°F", None),
+    "difference": ("°C", "°F", 1.8),
+    "length": ("m", "ft", 1 / 0.3048),
+    "thickness": ("mm", "in", 1 / 25.4),
+    "r_value": ("m²K/W", "h ft² °F/Btu", 5.678263),
+    "conductivity": ("W/(m K)", "Btu/(h ft °F)", 0.5778693),
+    "density": ("kg/m³", "lb/ft³", 0.06242796),
+    "content": ("kg/m³", "lb/yd³", 1.685555),
+    "specific_heat": ("J/(kg K)", "Btu/(lb °F)", 1 / 4186.8),
+    "heat": ("kJ/kg", "Btu/lb", 0.4299226),
+    "strength": ("MPa", "psi", 145.0377),
+    "wind": ("m/s", "mph", 2.236936),
+    "solar": ("W/m²", "Btu/(h ft²)", 0.3169983),
+}
+
+
+class Shown:
+    """Values as the page shows them: in SI or US units, one unit per kind."""
+
+    def __init__(self, system="SI"):
+        self.us = system == "US"
+
+    def unit(self, kind):
+        return SHOWN[kind][1 if self.us else 0]
+
+    def value(self, kind, si):
+        if not self.us or si is None:
+            return si
+        if kind == "temperature":
+            return c2f(si)
+        return si * SHOWN[kind][2]
+
+    def text(self, kind, si, digits=1):
+        """'68.3 °C', '155.0 °F', '1.5 m'; '' for a missing value."""
+        if si is None:
+            return ""
+        v = self.value(kind, si)
+        return f"{v:.{digits}f} {self.unit(kind)}" if digits is not None else f"{v:g} {self.unit(kind)}"
+
+    def label(self, what, kind):
+        return f"{what} ({self.unit(kind)})"

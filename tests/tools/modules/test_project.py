@@ -12,6 +12,8 @@ from support import DATA, MEMBERS, SOURCE, built, cases, name
 from pourheat.new.describe import read_description
 from pourheat.new.model import build
 from pourheat.new.write import project
+from pourheat.charts import concrete_cells
+from pourheat.described import material_grid
 from pourheat.project import ProjectError, project_text, read_grid, read_project
 
 
@@ -26,6 +28,14 @@ class ProjectFile(unittest.TestCase):
                 with self.assertRaises(ProjectError) as caught:
                     read_grid(f.name)
                 self.assertEqual(str(caught.exception), f"{f.name}: {error}")
+
+    def test_concrete_cells(self):
+        for folder, count, box in cases("concrete_cells"):
+            path = os.path.join(DATA, "written", folder, folder + ".prj")
+            m = read_project(path)
+            cells = concrete_cells(m, material_grid(path, m))
+            self.assertEqual([len(cells), [[min(c[a] for c in cells), max(c[a] for c in cells)] for a in range(3)]],
+                             [count, box], folder)
 
     def test_round_trip(self):
         # What the reader takes back, written again, is the same text.

@@ -20,6 +20,7 @@ class Units(Cases):
     def test_text(self):
         self.assertEqual([[t, units.hours(t)] for t, _ in cases("hours")], cases("hours"))
         self.assertEqual([[c, d, units.temp(c, d)] for c, d, _ in cases("temp")], cases("temp"))
+        self.assertEqual([[s, k, v, units.Shown(s).text(k, v)] for s, k, v, _ in cases("shown")], cases("shown"))
 
 
 if __name__ == "__main__":
