@@ -232,7 +232,7 @@ def member_section(member, shown, charts):
     points = [(esc(p.get("name", "")), esc(p.get("role", "")),
                esc(p.get("face") or "") + (f", {u.text('thickness', p['depth_m'] * 1000, 0)} deep"
                                            if p.get("depth_m") is not None else ""),
-               " ".join(f"{u.value('length', x):.3f}" for x in p.get("member_m") or []))
+               " ".join("–" if x is None else f"{u.value('length', x):.3f}" for x in p.get("member_m") or []))
               for p in member.get("points") or []]
     if points:
         out.append(f"<h3>Named points</h3>" + table(["Point", "Role", "Face", f"Position in the member ({u.unit('length')})"],
