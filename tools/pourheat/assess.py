@@ -57,7 +57,7 @@ import re
 from . import strength as mat
 from .limits import Limit, check, constant_limit, evaluate, verdict_line
 from .project import read_project
-from .results import CONCRETE, RUN_FILES, RunError, read_concrete
+from .results import CONCRETE, RUN_FILES, RunError, read_concrete, read_weather_air
 from .units import hours, temp
 
 POINTS = "points.csv"
@@ -177,13 +177,17 @@ def pair_list(names, roles, member):
     return core, pairs
 
 
-def air_series(member, project):
+def air_series(member, project, rundir="."):
     """The air's (time h, C) points and where they came from: member.json's
-    air, else the project's held air (the boundary material whose remark
-    names air, else the first held to a series)."""
+    air (its series, or the weather file beside the project), else the
+    project's held air (the boundary material whose remark names air, else
+    the first held to a series)."""
     air = member.get("air") or {}
     if air.get("points"):
         return [tuple(p) for p in air["points"]], f"member.json ({air.get('kind', 'series')})"
+    weather = read_weather_air(os.path.join(rundir, os.path.basename(air["file"]))) if air.get("file") else None
+    if weather:
+        return weather, f"the weather file {os.path.basename(air['file'])}"
     if project:
         held = [b for b in project["boundaries"] if b["series"] and b["points"]]
         named = [b for b in held if "air" in b["remark"].lower()] or held
@@ -277,7 +281,7 @@ def assess(rundir, limits, member=None, restraint=mat.DEFAULT_RESTRAINT, strip_m
     a["verdict"], a["failed"] = ("FAIL" if failed else "PASS"), failed
 
     events = [e for e in member.get("events") or [] if e.get("what") == "remove"]
-    air, source = air_series(member, model)
+    air, source = air_series(member, model, rundir)
     if core and air:
         off = protection(times, temps[core], air, diff_limits)
         if events:

@@ -25,7 +25,8 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     """Prints the verdict on the finished run in `rundir` against the limits
     (limits_of reads them) and writes the page, by default report.html in
     the run directory. Returns the exit status: 1 when a limit is exceeded.
-    With points.csv in the run directory, the assessment's lines follow."""
+    With points.csv in the run directory, the assessment's lines follow and
+    the status is that of the verdict on the named points."""
     _, project_path = finished_run(rundir, flag, project)
     member = read_member(member, rundir)
     temp_limit, diff_limits = member_limits(limits_of(max_temp, max_diff, diff_curve), member)
@@ -117,6 +118,8 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
         record_artefact(rundir, pdf_path)
         print_pdf(out, pdf_path, paper or ("Letter" if units == "US" else "A4"))
         print(f"report: {pdf_path}")
+    if assessment["points"]:  # with named points, their verdict is the run's
+        return 1 if assessment["failed"] else 0
     return 1 if failed else 0
 
 

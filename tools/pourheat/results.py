@@ -360,3 +360,22 @@ def set_aside(rundir, names):
     for name in names:
         os.replace(os.path.join(rundir, name), os.path.join(aside, name))
     return aside
+
+
+def read_weather_air(path):
+    """The air of a weather file as the program reads it: (hour, C) of each
+    row, from the first two columns, `hour` and `air_C` or `air_F`; None
+    when the file is missing or its header names neither."""
+    try:
+        with open(path, encoding="utf-8") as f:
+            lines = [line.strip() for line in f if line.strip()]
+    except (OSError, UnicodeDecodeError):
+        return None
+    head = [h.strip() for h in lines[0].split(",")] if lines else []
+    if len(head) < 2 or head[0] != "hour" or head[1] not in ("air_C", "air_F"):
+        return None
+    out = []
+    for line in lines[1:]:
+        t, v = (float(x) for x in line.split(",")[:2])
+        out.append((t, v if head[1] == "air_C" else (v - 32.0) / 1.8))
+    return out

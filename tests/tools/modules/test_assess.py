@@ -8,7 +8,7 @@ import tomllib
 import unittest
 
 from pourheat import strength as mat
-from pourheat.assess import peak_of, read_points
+from pourheat.assess import air_series, peak_of, read_points
 from pourheat.results import RunError
 from pourheat.study import StudyError, combinations, parse_vary, summary_lines
 
@@ -48,6 +48,11 @@ class Relations(unittest.TestCase):
             rows = [{"time_h": t, "max_C": v, "max_i": 2, "max_j": 2, "max_k": 2} for t, v in ((10.0, 44.0), (20.0, 44.0))]
             self.assertEqual(peak_of(work, rows), {"value_c": 44.0, "time_h": 10.0, "cell": (2, 2, 2),
                                                    "source": "concrete.csv"})
+            # The air of a weather file beside the project, in F: 68 F is 20 C, 86 F 30 C.
+            with open(os.path.join(work, "site.csv"), "w") as f:
+                f.write("hour,air_F,wind_mph\n0,68,3\n10,86,4\n")
+            self.assertEqual(air_series({"air": {"kind": "weather", "file": "../x/site.csv"}}, None, work),
+                             ([(0.0, 20.0), (10.0, 30.0)], "the weather file site.csv"))
 
 
 class Study(unittest.TestCase):
