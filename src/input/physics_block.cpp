@@ -300,6 +300,18 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  // Mirror faces at both ends of an axis 3 cells long copy each other, not
+  // the one cell between them, which then trades heat with copies that
+  // never change; the sound mode refuses such a grid.
+  const struct { int low, high, n; const char* axis; } pairs[] = {
+      {0, 2, s.nx, "i"}, {3, 1, s.ny, "j"}, {4, 5, s.nz, "k"}};
+  if (p.sound())
+    for (const auto& a : pairs)
+      if (s.bound[a.low] == 'N' && s.bound[a.high] == 'N' && a.n < 4) {
+        r.line = first;
+        r.refuse(std::string("mirror faces at both ends of ") + a.axis + " need 4 or more cells along it; the grid has " +
+                 std::to_string(a.n));
+      }
   checkHeld(r);
   std::stable_sort(s.physics.events.begin(), s.physics.events.end(),
                    [](const Event& a, const Event& b) { return a.at < b.at; });
