@@ -6,7 +6,7 @@
 
 namespace ph {
 
-SoundRun::SoundRun(const ModelState& s) {
+SoundRun::SoundRun(const ModelState& s) : sun_(s.physics) {
   inputs_ = {s.nx, s.ny, s.nz, &s.imat, &s.sig, &s.physics.film, s.dx, s.dy, s.dz, s.bound, &s.secmask};
   balanced_ = s.physics.conduction == Conduction::balanced;
   if (balanced_) formConductances(inputs_, weights_);
@@ -15,6 +15,10 @@ SoundRun::SoundRun(const ModelState& s) {
 
 void SoundRun::beforeStep(const ModelState& s, RealField& hold) const {
   if (balanced_) boundary(s.nx, s.ny, s.nz, s.bound, hold);
+}
+
+StepHeat SoundRun::withSun(const ModelState& s, const StepHeat& heat, float mid, float dt) {
+  return balanced_ ? sun_.add(s, inputs_, weights_, heat, mid, dt) : heat;
 }
 
 bool SoundRun::solveOn(const ModelState& s, const StepInputs& in, StepControl& control) {
@@ -31,7 +35,9 @@ const HeatFigures& SoundRun::afterStep(const ModelState& s, const StepInputs& in
                                        float time) {
   const StepEnergy& e = step_;
   HeatFigures& f = figures_;
-  f.released += e.released;
+  // The sweeps' heat holds the sun's beside the concrete's.
+  f.released += e.released - sun_.joules();
+  f.sun += sun_.joules();
   f.stored += e.stored;
   f.lost -= e.crossing;
 

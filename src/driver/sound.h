@@ -10,6 +10,7 @@
 #include "results/heat_file.h"
 #include "solver/converge.h"
 #include "solver/energy_balance.h"
+#include "solver/solar.h"
 
 namespace ph {
 
@@ -26,6 +27,10 @@ class SoundRun {
   // symmetry plane at the old level either (at the start of a run they hold
   // whatever the project put there).
   void beforeStep(const ModelState& s, RealField& hold) const;
+
+  // The step's heat with the sun of the weather files at `mid` (s) added,
+  // for a step of dt seconds (solar.h).
+  StepHeat withSun(const ModelState& s, const StepHeat& heat, float mid, float dt);
 
   // Whether the step just solved (`in` as the sweeps had it, hnew at its
   // end) is to be solved on: where its heat does not balance to 1e-4 of the
@@ -45,6 +50,7 @@ class SoundRun {
   ConductanceInputs inputs_;
   bool balanced_ = false;
   Conductances weights_;
+  SolarGain sun_;
   BalanceCells cells_;
   double legacyRelease_ = 0;     // sum of rate x dt: a legacy source's release per unit of production
   HeatFigures figures_;

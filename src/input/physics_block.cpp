@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "input/keyword.h"
 #include "input/reader.h"
+#include "input/weather_file.h"
 
 namespace ph {
 
@@ -140,6 +142,13 @@ void takeAbsorptivity(Reading& r, std::string_view v) {
   r.s.physics.absorptivity = a;
 }
 
+// Seconds as hours, as in 48 or 2160.5.
+std::string hoursText(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", seconds / 3600.0);
+  return buf;
+}
+
 // weather=M FILE: held material M follows the weather file FILE.
 void takeWeather(Reading& r, std::string_view v) {
   const std::size_t gap = v.find_first_of(" \t");
@@ -151,10 +160,15 @@ void takeWeather(Reading& r, std::string_view v) {
   if (!boundary) r.refuse("weather= names material " + std::to_string(mat) + ", which has no [boundary] block");
   if (weatherOf(r.s.physics, mat)) r.refuse("a second weather= for material " + std::to_string(mat));
   r.weatherLine[mat] = r.line;
-  Weather w = readWeather(r.run, r.file, std::string(stripped(v.substr(gap))), [&](const std::string& why) {
-    r.refuse(why);
-  });
+  const std::string where = r.file + " line " + std::to_string(r.line) + ", in the [Physics] block";
+  Weather w = readWeather(r.run, r.file, std::string(stripped(v.substr(gap))), where,
+                          [&](const std::string& why) { r.refuse(why); });
   w.material = mat;
+  // The run may not outlast its weather: its last steps would hold the
+  // last row's air, sun and wind as if they were measured.
+  if (double(r.s.endtime) > w.time.back() + 1.0)
+    r.refuse("the run ends at " + hoursText(r.s.endtime) + " h, after the last row of the weather file '" +
+             visible(w.file) + "' at " + hoursText(w.time.back()) + " h");
   r.s.physics.weather.push_back(std::move(w));
 }
 
@@ -271,6 +285,20 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  bool sun = false;
+  for (const Weather& w : p.weather) {
+    r.line = r.weatherLine[w.material];
+    // The wind gives the film, from the hour the run starts in on.
+    if (!w.wind.empty()) s.physics.film[w.material] = static_cast<float>(windFilm(windOfHour(w, s.start)));
+    if ((!w.wind.empty() || !w.solar.empty()) && p.conduction != Conduction::balanced)
+      r.refuse("the wind and sun of a weather file act only with conduction=balanced");
+    // The sun reaches a face through its film.
+    if (!w.solar.empty() && w.wind.empty() && !(p.film[w.material] > 0.0f))
+      r.refuse("the sun of the weather file '" + visible(w.file) + "' needs a film for material " +
+               std::to_string(w.material) + ": a film= line or a wind column");
+    sun = sun || !w.solar.empty();
+  }
+  if (!sun) unused("absorptivity", "a weather file with a solar_W/m2 column");
 }
 
 }  // namespace ph

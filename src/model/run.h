@@ -83,6 +83,7 @@ inline constexpr int kCenter = 52;
 inline constexpr int kConcrete = 53;
 inline constexpr int kHeat = 54;
 inline constexpr int kFlag = 55;
+inline constexpr int kWeather = 56;  // a weather file, while it is read
 inline constexpr int kScratch = 79;
 
 }  // namespace ph

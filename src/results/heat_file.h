@@ -1,6 +1,6 @@
 // heat.csv, written by runs whose project has a [Physics] block: per step
-// the heat released, stored and lost through the held faces of the
-// modelled body so far, the balance of the three, and the hydration of the
+// the heat released, stored, lost through the held faces of the
+// modelled body so far and gained from the sun, the balance of these, and the hydration of the
 // concrete; and the lines that end such a run's log and terminal with the
 // physics it used.
 #pragma once
@@ -19,13 +19,14 @@ struct HeatFigures {
   double releasable = 0;  // what that concrete can release in the end
   double stored = 0;    // sum of A (T - T at the start) V
   double lost = 0;      // through the held faces, out of the body
+  double sun = 0;       // absorbed from the sun of weather files
   // Over the concrete (computed cells that produce heat); none: concrete 0.
   long long concrete = 0;
   double hydrationMin = 0, hydrationMean = 0, hydrationMax = 0;  // fraction of qtot released
   double ageHottest = 0, ageColdest = 0;                         // equivalent age (h)
   int tightened = 0;  // times the steps' tolerance was made ten times tighter to balance their heat
 
-  double error() const { return released - lost - stored; }
+  double error() const { return released + sun - lost - stored; }
 };
 
 void writeHeatHeader(Run& run);

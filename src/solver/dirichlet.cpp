@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "model/weather.h"
+
 namespace ph {
 
 float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t) {
@@ -38,9 +40,11 @@ void ttdirich(Run& run, const ModelState& s, float t, RealField& h) {
   auto n = [&](int code) { return s.bound[code - 1] == 'N'; };
   const bool faceMode = n(2) && n(3) && (n(1) || n(4));
   for (int b = 1; b <= bndcap; ++b) {
-    if (s.bcp[b][2] <= 0) continue;
-    const float tb = getbctemp(run, b, s.bcp[b][2], s.bcser, t);
     const int mb = s.bcp[b][1];
+    // A material that follows a weather file takes its air instead of the series.
+    const Weather* weather = s.physics.weather.empty() ? nullptr : weatherOf(s.physics, mb);
+    if (s.bcp[b][2] <= 0 && !weather) continue;
+    const float tb = weather ? static_cast<float>(weatherAt(*weather, t).air) : getbctemp(run, b, s.bcp[b][2], s.bcser, t);
     auto set = [&](int i, int j, int k) {
       const std::size_t c = cell(i, j, k);
       if (s.imat[c] == mb) h[c] = tb;
