@@ -7,11 +7,14 @@
 namespace ph {
 
 SoundRun::SoundRun(const ModelState& s) : sun_(s.physics) {
-  inputs_ = {s.nx, s.ny, s.nz, &s.imat, &s.sig, &s.physics.film, s.dx, s.dy, s.dz, s.bound, &s.secmask};
+  inputs_ = {s.nx, s.ny, s.nz, &s.imat,     &s.sig,   &s.physics.film, s.dx, s.dy, s.dz, s.bound,
+             &s.secmask, &s.physics.cover, &s.held};
   balanced_ = s.physics.conduction == Conduction::balanced;
   if (balanced_) formConductances(inputs_, weights_);
   cells_ = balanceCells(inputs_, conductances());
 }
+
+void SoundRun::setFilm(ModelState& s, int m, float h, float r) { ph::setFilm(s, inputs_, weights_, m, h, r); }
 
 void SoundRun::beforeStep(const ModelState& s, RealField& hold) const {
   if (balanced_) boundary(s.nx, s.ny, s.nz, s.bound, hold);

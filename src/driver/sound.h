@@ -22,6 +22,10 @@ class SoundRun {
   // The conductances the sweeps use; nullptr for legacy conduction.
   const Conductances* conductances() const { return balanced_ ? &weights_ : nullptr; }
 
+  // Held material m's film becomes h W/(m2 K) with covers of r m2 K/W in
+  // series: the weights of its faces re-formed, the balance following them.
+  void setFilm(ModelState& s, int m, float h, float r);
+
   // Before a step: with balanced conduction the mirror faces of the field
   // the step starts from hold their copies too, so that no heat crosses a
   // symmetry plane at the old level either (at the start of a run they hold

@@ -46,6 +46,7 @@ double halfCell(const ConductanceInputs& in, int i, int j, int k, double d) {
 struct Sides {
   double d, Rc, Rn;
   std::size_t near, far;
+  int filmOf;  // the material whose film stands for the far side; 0: none
 };
 
 Sides sides(const ConductanceInputs& in, int i, int j, int k, Face f) {
@@ -59,8 +60,10 @@ Sides sides(const ConductanceInputs& in, int i, int j, int k, Face f) {
   // A mirror plane stands for the cell on the other side.
   int mi = ni, mj = nj, mk = nk;
   if (in.bound[s.mirror] == 'N' && inPlane(in, ni, nj, nk, s.mirror)) mi = i - s.di, mj = j - s.dj, mk = k - s.dk;
-  const double h = in.film ? double((*in.film)[materialOf(in, mi, mj, mk)]) : 0.0;
-  out.Rn = h > 0.0 && !computedCell(in, mi, mj, mk) ? 1.0 / h : halfCell(in, mi, mj, mk, out.d);
+  const int m = materialOf(in, mi, mj, mk);
+  const double h = in.film ? double((*in.film)[m]) : 0.0;
+  out.filmOf = h > 0.0 && !computedCell(in, mi, mj, mk) ? m : 0;
+  out.Rn = out.filmOf ? 1.0 / h + (in.cover ? double((*in.cover)[m]) : 0.0) : halfCell(in, mi, mj, mk, out.d);
   return out;
 }
 
@@ -72,7 +75,7 @@ std::atomic<std::uint64_t> lastStamp{0};
 
 bool computedCell(const ConductanceInputs& in, int i, int j, int k) {
   return i >= 2 && i <= in.nx - 1 && j >= 2 && j <= in.ny - 1 && k >= 2 && k <= in.nz - 1 &&
-         (*in.secmask)[column(i, j)] != 0;
+         (*in.secmask)[column(i, j)] != 0 && !(in.held && (*in.held)[materialOf(in, i, j, k)]);
 }
 
 double Conductances::weight(int i, int j, int k, Face f) const {
@@ -88,6 +91,7 @@ void formConductances(const ConductanceInputs& in, Conductances& out) {
   const std::size_t size = std::size_t(std::max(in.nz, 0)) * ijcap * ijcap;
   for (std::vector<double>* w : {&out.plusI, &out.plusJ, &out.plusK}) w->assign(size, 0.0);
   std::vector<double>* plus[3] = {&out.plusI, &out.plusJ, &out.plusK};
+  out.filmFaces.assign(kMaterialSlots, {});
   for (int k = 1; k <= in.nz; ++k)
     for (int j = 1; j <= in.ny; ++j)
       for (int i = 1; i <= in.nx; ++i)
@@ -97,13 +101,27 @@ void formConductances(const ConductanceInputs& in, Conductances& out) {
           const int ni = i + s.di, nj = j + s.dj, nk = k + s.dk;
           if (ni > in.nx || nj > in.ny || nk > in.nz) continue;
           double w = 0.0;
-          if (computedCell(in, i, j, k))
-            w = weightOf(sides(in, i, j, k, up));
-          else if (computedCell(in, ni, nj, nk))
-            w = weightOf(sides(in, ni, nj, nk, down));
+          const bool near = computedCell(in, i, j, k);
+          if (near || computedCell(in, ni, nj, nk)) {
+            const Sides face = near ? sides(in, i, j, k, up) : sides(in, ni, nj, nk, down);
+            w = weightOf(face);
+            if (face.filmOf)
+              out.filmFaces[face.filmOf].push_back(
+                  near ? FilmFace{i, j, k, up, axis, cell(i, j, k)} : FilmFace{ni, nj, nk, down, axis, cell(i, j, k)});
+          }
           (*plus[axis])[cell(i, j, k)] = w;
         }
   out.stamp = ++lastStamp;
+}
+
+void setFilm(ModelState& s, const ConductanceInputs& in, Conductances& w, int m, float h, float r) {
+  if (s.physics.film[m] == h && s.physics.cover[m] == r) return;
+  s.physics.film[m] = h;
+  s.physics.cover[m] = r;
+  if (w.filmFaces.empty()) return;  // legacy conduction: no weights
+  std::vector<double>* plus[3] = {&w.plusI, &w.plusJ, &w.plusK};
+  for (const FilmFace& f : w.filmFaces[m]) (*plus[f.axis])[f.at] = weightOf(sides(in, f.i, f.j, f.k, f.f));
+  w.stamp = ++lastStamp;
 }
 
 double faceTemperature(const ConductanceInputs& in, const RealField& h, int i, int j, int k, Face f) {

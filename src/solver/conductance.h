@@ -4,14 +4,17 @@
 // Per unit volume of a cell of size d across the face (W/(m3 K)):
 //   w = 1 / (d (R_c + R_n))
 //   R   = d / (2 k)    the half cell of a material of conductivity k
-//   R_n = 1 / h        in place of the neighbour's half cell where the
+//   R_n = 1 / h + R    in place of the neighbour's half cell where the
 //                      neighbour is held and its material has a surface
-//                      film of coefficient h (W/(m2 K))
+//                      film of coefficient h (W/(m2 K)), with thin covers
+//                      of resistance R (m2 K/W) in series
 // so that with equal conductivities w = k / d^2, and a face between two
 // materials passes the same heat to one cell as it takes from the other.
 //
-// Computed cells are those the sweep writes: the interior (2..n-1 along
-// each index) of the columns of the plan mask. Every other cell is held.
+// Computed cells are those the sweep solves: the interior (2..n-1 along
+// each index) of the columns of the plan mask, but for the cells of held
+// materials (a surface film, a lift not yet placed), which are held wherever
+// they lie. Every other cell is held.
 // A face between two held cells carries nothing (weight 0). A held cell in
 // the boundary plane of a mirror face holds a copy of the plane two cells
 // inside, so it stands for the cell on the other side of its computed
@@ -39,10 +42,21 @@ struct ConductanceInputs {
   float dx = 0, dy = 0, dz = 0;
   FaceCodes bound{' ', ' ', ' ', ' ', ' ', ' '};
   const std::vector<int>* secmask = nullptr;
+  const MatTable* cover = nullptr;  // resistance of covers in series with the film; nullptr: none
+  const std::array<bool, kMaterialSlots>* held = nullptr;  // materials held wherever they lie
 };
 
 // The six faces of a cell.
 enum class Face { minusI, plusI, minusJ, plusJ, minusK, plusK };
+
+// A face whose weight takes the film of a held material: the computed cell
+// and its face toward the held cell, and where the weight is kept.
+struct FilmFace {
+  int i, j, k;
+  Face f;
+  int axis;
+  std::size_t at;
+};
 
 // Three weights per cell, laid out like a field (layers 1..nz): the weight
 // of its +i, +j and +k face. A cell's -i weight is the +i weight of the
@@ -50,6 +64,9 @@ enum class Face { minusI, plusI, minusJ, plusJ, minusK, plusK };
 struct Conductances {
   int nx = 0, ny = 0, nz = 0;
   std::vector<double> plusI, plusJ, plusK;
+  // Per material, the faces whose weight takes its film: what setFilm
+  // re-forms.
+  std::vector<std::vector<FilmFace>> filmFaces;
   // New with every forming, different from every earlier one in the
   // process: whoever keeps a copy of the weights re-takes it when it moves.
   std::uint64_t stamp = 0;
@@ -62,7 +79,13 @@ struct Conductances {
 // extents do not grow).
 void formConductances(const ConductanceInputs& in, Conductances& out);
 
-// Whether cell (i, j, k) is one the sweep writes.
+// Sets held material m's film to h W/(m2 K) with covers of r m2 K/W in
+// series (in s.physics, which `in` reads; m has a film already) and re-forms the weights of the
+// faces that take its film, and only those: cheap enough for every step.
+// Nothing changes (not even the stamp) when h and r are those already set.
+void setFilm(ModelState& s, const ConductanceInputs& in, Conductances& w, int m, float h, float r);
+
+// Whether cell (i, j, k) is one the sweep solves.
 bool computedCell(const ConductanceInputs& in, int i, int j, int k);
 
 // The temperature at face f of computed cell (i, j, k) from the field h,

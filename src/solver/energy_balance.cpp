@@ -48,9 +48,12 @@ BalanceCells balanceCells(const ConductanceInputs& in, const Conductances* weigh
           for (int g = f & ~1; g <= (f | 1); ++g)
             if (mirrorCopy(in, i, j, k, kWays[g])) faceShare *= 2.0;
           const int axis = f / 2;
-          const double perVolume = weights ? weights->weight(i, j, k, Face(f))
-                                           : double((*in.sig)[(*in.imat)[c]]) / (d[axis] * d[axis]);
-          b.faces.push_back({c, cell(ni, nj, nk), faceShare * perVolume * b.volume});
+          const std::size_t n = cell(ni, nj, nk);
+          if (weights)
+            b.faces.push_back({c, n, faceShare, axis, f % 2 ? c : n});
+          else
+            b.faces.push_back({c, n, faceShare * (double((*in.sig)[(*in.imat)[c]]) / (d[axis] * d[axis])) * b.volume,
+                               axis, 0});
         }
       }
   return b;
@@ -65,8 +68,11 @@ StepEnergy stepEnergy(const BalanceCells& b, const StepInputs& in, const RealFie
     e.released += x.share * double(formula::heatOf(in, x.c, m)) * dt;
     e.stored += x.share * double((*in.A)[m]) * (double(hnew[x.c]) - double(hold[x.c]));
   }
+  const Conductances* w = in.conductances;
+  const std::vector<double>* plus[3] = {w ? &w->plusI : nullptr, w ? &w->plusJ : nullptr, w ? &w->plusK : nullptr};
   for (const BalanceCells::HeldFace& f : b.faces) {
-    const double flow = f.g * (alpha * (double(hnew[f.n]) - double(hnew[f.c])) +
+    const double g = w ? f.g * (*plus[f.axis])[f.at] * b.volume : f.g;
+    const double flow = g * (alpha * (double(hnew[f.n]) - double(hnew[f.c])) +
                                (1.0 - alpha) * (double(hold[f.n]) - double(hold[f.c])));
     e.crossing += flow;
     e.exchanged += std::fabs(flow);

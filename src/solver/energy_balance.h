@@ -42,7 +42,12 @@ struct BalanceCells {
   };
   struct HeldFace {
     std::size_t c, n;  // the computed cell and its held neighbour
-    double g;          // share x w x V (W/K)
+    // share x w x V (W/K); with balanced weights the share alone, w read
+    // at each step from where the weights keep it (axis, offset), so that
+    // re-formed films count at once.
+    double g;
+    int axis;
+    std::size_t at;
   };
   std::vector<Computed> cells;
   std::vector<HeldFace> faces;
