@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -175,12 +176,15 @@ struct Steps {
   ConcreteRecord concrete;
 };
 
-// Moves the clock to the end of the next step, cut to end at the end time.
-void advanceClock(Run& run, const ModelState& s, StepClock& c) {
+// Moves the clock to the end of the next step, cut to end at the end time
+// and at the time `cut` of the next event where it lies within the step.
+void advanceClock(Run& run, const ModelState& s, StepClock& c, float cut) {
   if (c.time + c.dtstep > s.endtime) c.dtstep = std::fabs(s.endtime - c.time);
+  const bool toEvent = c.time < cut && c.time + c.dtstep > cut;
+  if (toEvent) c.dtstep = cut - c.time;
   // A step that does not move the clock (none left, or too small to
   // count at this time) would repeat for ever.
-  const float next = c.time + c.dtstep;
+  const float next = toEvent ? cut : c.time + c.dtstep;
   if (!(next > c.time) || !std::isfinite(next))
     run.reject("Problem: the time step " + std::to_string(c.dtstep) + " s cannot advance the time " +
                std::to_string(c.time / 3600.0f) + " h; check the times and the material data");
@@ -203,10 +207,10 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   const int nx = s.nx, ny = s.ny, nz = s.nz;
   StepClock& c = st.clock;
   solve.in.heat = heat.heat(run, s, c, st.sums);
-  if (solve.sound) solve.in.heat = solve.sound->withSun(s, solve.in.heat, c.time - c.dtstep / 2.0f, c.dtstep);
+  if (solve.sound) solve.in.heat = solve.sound->withWeather(s, solve.in.heat, c.time - c.dtstep / 2.0f, c.dtstep);
   ttdirich(run, s, c.time - c.dtstep / 2.0f, s.hnew);
+  if (solve.sound) solve.sound->beforeStep(s, c.time - c.dtstep / 2.0f, solve.hold);
   nedge(nx, ny, nz, s.bound, s.hnew);
-  if (solve.sound) solve.sound->beforeStep(s, solve.hold);
   solve.in.dtstep = c.dtstep;
   int sweeps = 0;
   float tol = 0.0f;
@@ -214,6 +218,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   // In the sound mode a step whose heat does not balance is solved on.
   for (int more = 0; solve.sound && solve.sound->solveOn(s, solve.in, solve.control); sweeps += more)
     st.err = converge(solve.sweeper, solve.in, s.bound, solve.control, s.hnew, &more, &tol);
+  if (solve.sound) solve.sound->restoreHeld(s.hnew);
   if (st.err > tol && st.err > 0.0f) {
     ++st.unconverged;
     st.worst = std::max(st.worst, st.err);
@@ -311,13 +316,21 @@ ForwardRecord forward(Run& run, ModelState& s, const SeriesPoints& pts, ForwardS
     st.clock.time = s.start - first;
     run.free(kLog, {"TIME , error , dt hrs, qused %,  rms ,  xmax ,  xmin ,  xavg"});
     solve.in = stepInputs(s, solve.hold);
-    if (solve.sound) solve.in.conductances = solve.sound->conductances();
+    if (solve.sound) {
+      solve.in.conductances = solve.sound->conductances();
+      solve.in.A = solve.sound->capacities();
+    }
     solve.control = {s.maxits, s.maxerr};
     if (heat->followsConcrete()) st.sums = concreteSums(s.nx, s.ny, s.nz, s.imat, s.prod, s.hnew);
     for (;;) {
       st.err = 0.0f;
       if (st.clock.time >= s.endtime) break;
-      advanceClock(run, s, st.clock);
+      float cut = std::numeric_limits<float>::infinity();
+      if (solve.sound && st.clock.time >= s.start) {
+        solve.sound->applyEvents(run, s, solve.hold, st.clock.time);
+        cut = solve.sound->nextEvent();
+      }
+      advanceClock(run, s, st.clock, cut);
       if (st.clock.time < s.start) continue;
       timeStep(run, s, pts, *heat, solve, st, counters);
       growStep(s, heat->qused(), st);

@@ -3,7 +3,9 @@
 // concrete, for heat.csv and the lines that end the run.
 #pragma once
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "hydration/source.h"
 #include "model/model_state.h"
@@ -17,7 +19,21 @@ namespace ph {
 class SoundRun {
  public:
   // Forms the conductances (conduction=balanced) and what the balance needs.
-  explicit SoundRun(const ModelState& s);
+  // Holds the cells of the materials with a film wherever they lie, and the
+  // cells of each lift until it is placed: as its held material (their
+  // material becomes that one until then) or at its placing temperature.
+  explicit SoundRun(ModelState& s);
+
+  // The heat capacities the sweeps take: each material's, but so large for
+  // the held ones that a held cell the sweeps visit keeps its value.
+  const MatTable* capacities() const { return &capacities_; }
+
+  // The time (s) of the next event not yet applied; +infinity when none.
+  float nextEvent() const;
+  // At a step boundary `time` (s): applies the events due by then, in
+  // order, each with one line in the log; re-forms what they change, and
+  // counts the heat the cells that join or leave the body carry.
+  void applyEvents(Run& run, ModelState& s, RealField& hold, float time);
 
   // The conductances the sweeps use; nullptr for legacy conduction.
   const Conductances* conductances() const { return balanced_ ? &weights_ : nullptr; }
@@ -26,15 +42,21 @@ class SoundRun {
   // series: the weights of its faces re-formed, the balance following them.
   void setFilm(ModelState& s, int m, float h, float r);
 
-  // Before a step: with balanced conduction the mirror faces of the field
+  // Before a step: the held cells the sweeps visit take their material's
+  // temperature at mid-step `t` (s), in the field the step starts from and
+  // in s.hnew alike; with balanced conduction the mirror faces of the field
   // the step starts from hold their copies too, so that no heat crosses a
   // symmetry plane at the old level either (at the start of a run they hold
   // whatever the project put there).
-  void beforeStep(const ModelState& s, RealField& hold) const;
+  void beforeStep(ModelState& s, float t, RealField& hold);
+  // After the sweeps: those held cells at exactly their value again.
+  void restoreHeld(RealField& hnew) const;
 
-  // The step's heat with the sun of the weather files at `mid` (s) added,
-  // for a step of dt seconds (solar.h).
-  StepHeat withSun(const ModelState& s, const StepHeat& heat, float mid, float dt);
+  // The weather of the step's middle `mid` (s), for a step of dt seconds:
+  // the films of materials in wind follow the wind of that hour (their
+  // covers kept), and the step's heat comes back with the sun of the
+  // weather files added (solar.h).
+  StepHeat withWeather(ModelState& s, const StepHeat& heat, float mid, float dt);
 
   // Whether the step just solved (`in` as the sweeps had it, hnew at its
   // end) is to be solved on: where its heat does not balance to 1e-4 of the
@@ -51,6 +73,30 @@ class SoundRun {
   std::string contrastWarning(const ModelState& s) const;
 
  private:
+  // Everything that follows from the materials and the held ones.
+  void reform(const ModelState& s);
+  // The heat in the body: sum over computed cells of share x A T V.
+  double content(const ModelState& s) const;
+  // The held temperature of material m at time t; false: it keeps its own.
+  bool heldValue(const ModelState& s, int m, float t, float& value) const;
+
+  struct Lift {
+    int material = 0, heldAs = 0;
+    float placing = 0;
+    std::vector<std::size_t> cells;
+  };
+  struct HeldCell {
+    std::size_t c;
+    int m;
+  };
+  std::vector<Event> events_;  // in time order
+  std::size_t next_ = 0;       // the first not yet applied
+  std::vector<Lift> lifts_;
+  std::array<bool, kMaterialSlots> waiting_{};  // a lift held at its placing temperature
+  std::vector<HeldCell> heldCells_;              // held cells of the computed columns' interior
+  std::array<float, kMaterialSlots> heldNow_{};  // their values in the current step
+  std::array<bool, kMaterialSlots> heldKnown_{};
+  MatTable capacities_{};
   ConductanceInputs inputs_;
   bool balanced_ = false;
   Conductances weights_;

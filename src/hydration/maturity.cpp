@@ -134,6 +134,7 @@ class MaturityHeat final : public HeatSource {
           state_.released.push_back(0.0);
           before_.push_back(s.hnew[c]);
           heated_.push_back(0.0);
+          waiting_.push_back(false);
         }
   }
 
@@ -146,6 +147,14 @@ class MaturityHeat final : public HeatSource {
       const std::size_t c = state_.cells[n];
       const int m = s.imat[c];
       const double T = double(s.hnew[c]);
+      // A held cell (a lift not yet placed) does not hydrate; once placed
+      // it starts afresh, with no conduction of a step before.
+      if (s.held[m]) {
+        cells_[c] = 0.0f;
+        waiting_[n] = true;
+        continue;
+      }
+      if (waiting_[n]) before_[n] = s.hnew[c], heated_[n] = 0.0, waiting_[n] = false;
       const double perDegree = double(s.A[m]);  // J/(m3 K)
       const double full = double(s.qtot) * double(s.prod[m]);  // J/m3 at a released fraction of 1
       // The conduction of the step before, in K over the half step now.
@@ -179,6 +188,7 @@ class MaturityHeat final : public HeatSource {
   CellHydration state_;
   std::vector<float> before_;    // each cell's temperature at the start of the step before
   std::vector<double> heated_;   // and the heat it released in that step (J/m3)
+  std::vector<bool> waiting_;    // held before this step
   double lastStep_ = 0.0;      // its length (s); 0 before the first step
   RealField cells_ = RealField(cellCount, 0.0f);
 };

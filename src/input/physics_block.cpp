@@ -102,10 +102,9 @@ std::vector<std::string_view> words(std::string_view v) {
 int material(const Reading& r, std::string_view what, std::string_view word) {
   const double m = r.number(what, word);
   if (!(m == std::floor(m) && m >= 1 && m <= matcap))
-    r.refuse(std::string(what) + " " + std::string(word) + " is not a material; materials are 1 to " +
-             std::to_string(matcap));
+    r.refuse(std::string(what) + " " + std::string(word) + "; materials are 1 to " + std::to_string(matcap));
   if (!(r.s.sig[int(m)] > 0.0f))
-    r.refuse(std::string(what) + " " + std::string(word) + " is not one of the project's materials");
+    r.refuse(std::string(what) + " " + std::string(word) + ", which is not one of the project's materials");
   return int(m);
 }
 
@@ -212,6 +211,42 @@ void takeEvent(Reading& r, std::string_view v) {
   r.s.physics.events.push_back(e);
 }
 
+// What the lines say of held materials, once all are read: a film is that
+// of a material held by a series or by weather; a film event changes a film
+// that is there; a lift waits as a held material (one with a film) and is
+// placed once, where each cell keeps its own age; no event turns cells into
+// concrete (a lift places concrete).
+void checkHeld(Reading& r) {
+  PhysicsOptions& p = r.s.physics;
+  for (int m = 1; m <= matcap; ++m) {
+    bool series = weatherOf(p, m) != nullptr;
+    for (int b = 1; b <= bndcap; ++b) series = series || (r.s.bcp[b][1] == m && r.s.bcp[b][2] > 0);
+    if (p.film[m] > 0.0f && !series) {
+      r.line = r.filmLine[m];
+      r.refuse("film= names material " + std::to_string(m) +
+               ", which is not a boundary material held by a series (Dirichlet=True with points) or by weather=");
+    }
+  }
+  std::array<bool, kMaterialSlots> lifted{};
+  for (const Event& e : p.events) {
+    r.line = e.line;
+    const std::string m = std::to_string(e.material), o = std::to_string(e.other);
+    if (e.kind == Event::Kind::film && !(p.film[e.material] > 0.0f))
+      r.refuse("the film event names material " + m + ", which has no film= line");
+    if (e.kind == Event::Kind::material && r.s.prod[e.other] > 0.0f)
+      r.refuse("the material event turns material " + m + " into material " + o +
+               ", which releases heat; concrete is placed by a lift (at=T lift M P)");
+    if (e.kind != Event::Kind::lift) continue;
+    if (p.hydration != Hydration::maturity)
+      r.refuse("a lift acts only with hydration=maturity, where each cell keeps its own age");
+    if (lifted[e.material]) r.refuse("a second lift of material " + m);
+    lifted[e.material] = true;
+    if (e.other && !(p.film[e.other] > 0.0f))
+      r.refuse("the lift waits as material " + o + ", which is not a held material with a film= line");
+    if (p.film[e.material] > 0.0f) r.refuse("the lift names material " + m + ", which is held by its film= line");
+  }
+}
+
 struct Key {
   std::string_view name;  // without its "="
   void (*take)(Reading&, std::string_view);
@@ -299,6 +334,9 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     sun = sun || !w.solar.empty();
   }
   if (!sun) unused("absorptivity", "a weather file with a solar_W/m2 column");
+  checkHeld(r);
+  std::stable_sort(s.physics.events.begin(), s.physics.events.end(),
+                   [](const Event& a, const Event& b) { return a.at < b.at; });
 }
 
 }  // namespace ph

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace ph {
 
@@ -13,9 +14,11 @@ std::string printed(const char* format, double a, double b = 0, double c = 0) {
   return buf;
 }
 
-std::string filmText(bool first, int m, float h) {
-  char buf[96];
+std::string filmText(bool first, int m, float h, float cover) {
+  char buf[160];
   std::snprintf(buf, sizeof buf, "%s material %d %g W/(m2 K)", first ? "" : ",", m, double(h));
+  if (cover > 0.0f)
+    std::snprintf(buf + std::strlen(buf), sizeof buf - std::strlen(buf), " with covers of %g m2 K/W", double(cover));
   return buf;
 }
 
@@ -30,7 +33,7 @@ constexpr double kMJ = 1.0e6;
 
 void writeHeatHeader(Run& run) {
   run.files.writeLines(kHeat, {"time_h,released_MJ,released_pct,stored_MJ,lost_MJ,error_MJ,error_pct,"
-                               "hydration_min,hydration_mean,hydration_max,age_hottest_h,age_coldest_h,sun_MJ"});
+                               "hydration_min,hydration_mean,hydration_max,age_hottest_h,age_coldest_h,carried_MJ,sun_MJ"});
 }
 
 void writeHeatLine(Run& run, float time, const HeatFigures& f) {
@@ -43,6 +46,7 @@ void writeHeatLine(Run& run, float time, const HeatFigures& f) {
             printed(",%.3f,%.3f", f.ageHottest, f.ageColdest);
   else
     line += ",,,,,";
+  line += printed(",%.6f", f.carried / kMJ);
   line += printed(",%.6f", f.sun / kMJ);
   run.files.writeLines(kHeat, {line});
 }
@@ -59,7 +63,7 @@ void writePhysicsLines(Run& run, const ModelState& s, const HeatFigures& f, cons
   lines.push_back(used);
   std::string films;
   for (int m = 1; m <= matcap; ++m)
-    if (p.film[m] > 0.0f) films += filmText(films.empty(), m, p.film[m]);
+    if (p.film[m] > 0.0f) films += filmText(films.empty(), m, p.film[m], p.cover[m]);
   if (!films.empty()) lines.push_back("films:" + films);
   if (f.tightened > 0)
     lines.push_back(printed("to balance the heat of its steps the tolerance was made %g times tighter (maxerr %g)",
@@ -71,6 +75,9 @@ void writePhysicsLines(Run& run, const ModelState& s, const HeatFigures& f, cons
                   printed(", stored %.6f MJ, lost %.6f MJ through held faces", f.stored / kMJ, f.lost / kMJ) +
                   printed(", balance error %.6f MJ", f.error() / kMJ) +
                   (f.released >= 1.0 ? " (" + percent(f.error(), f.released) + " %)" : std::string()));
+  if (!p.events.empty())
+    lines.push_back(printed("events: %g of %g applied, carrying %.6f MJ into the body", f.events,
+                            double(p.events.size()), f.carried / kMJ));
   for (const int unit : {kTerminal, kLog})
     for (const std::string& line : lines) run.free(unit, {line});
 }

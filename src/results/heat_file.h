@@ -19,6 +19,10 @@ struct HeatFigures {
   double releasable = 0;  // what that concrete can release in the end
   double stored = 0;    // sum of A (T - T at the start) V
   double lost = 0;      // through the held faces, out of the body
+  // Into the body by cells that join it (a placed lift: A T V) less what
+  // cells that leave it take out, at the events; in `stored` too.
+  double carried = 0;
+  int events = 0;  // applied
   double sun = 0;       // absorbed from the sun of weather files
   // Over the concrete (computed cells that produce heat); none: concrete 0.
   long long concrete = 0;
@@ -26,7 +30,7 @@ struct HeatFigures {
   double ageHottest = 0, ageColdest = 0;                         // equivalent age (h)
   int tightened = 0;  // times the steps' tolerance was made ten times tighter to balance their heat
 
-  double error() const { return released + sun - lost - stored; }
+  double error() const { return released + sun - lost + carried - stored; }
 };
 
 void writeHeatHeader(Run& run);

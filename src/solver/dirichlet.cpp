@@ -6,11 +6,14 @@
 
 namespace ph {
 
-float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t) {
+namespace {
+
+// getbctemp, its terminal lines written where `run` is given.
+float seriesAt(Run* run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t) {
   auto time = [&](int p) { return bcser[b][p][1]; };
   auto temp = [&](int p) { return bcser[b][p][2]; };
   if (!(t < time(n))) {
-    run.free(kTerminal, {"AT 1", t, time(n)});
+    if (run) run->free(kTerminal, {"AT 1", t, time(n)});
     return temp(n);
   }
   if (n == 1) return temp(1);
@@ -19,7 +22,7 @@ float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap 
     const double d2 = std::fabs(double(t) - double(time(p)));
     if (d1 * d2 <= 300.0) {
       const float result = d2 < d1 ? temp(p) : temp(p - 1);
-      run.free(kTerminal, {"GET BCTEMP EXACT:", t, result});
+      if (run) run->free(kTerminal, {"GET BCTEMP EXACT:", t, result});
       return result;
     }
     if (time(p - 1) <= t && t <= time(p)) {
@@ -33,6 +36,25 @@ float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap 
   // times do not increase): the series has not started, so its first
   // temperature holds.
   return temp(1);
+}
+
+}  // namespace
+
+float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t) {
+  return seriesAt(&run, b, n, bcser, t);
+}
+
+bool seriesTemperature(const ModelState& s, int m, float t, float& value) {
+  if (const Weather* weather = s.physics.weather.empty() ? nullptr : weatherOf(s.physics, m)) {
+    value = static_cast<float>(weatherAt(*weather, t).air);
+    return true;
+  }
+  for (int b = bndcap; b >= 1; --b)  // the last, as ttdirich writes them in order
+    if (s.bcp[b][1] == m && s.bcp[b][2] > 0) {
+      value = seriesAt(nullptr, b, s.bcp[b][2], s.bcser, t);
+      return true;
+    }
+  return false;
 }
 
 void ttdirich(Run& run, const ModelState& s, float t, RealField& h) {

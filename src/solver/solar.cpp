@@ -1,5 +1,7 @@
 #include "solver/solar.h"
 
+#include <algorithm>
+
 #include "model/weather.h"
 
 namespace ph {
@@ -32,28 +34,22 @@ SolarGain::SolarGain(const PhysicsOptions& p) {
   for (const Weather& w : p.weather) any_ = any_ || !w.solar.empty();
 }
 
-void SolarGain::findFaces(const ModelState& s, const ConductanceInputs& in) {
+void SolarGain::findFaces(const ModelState& s, const ConductanceInputs& in, const Conductances& w) {
   faces_.clear();
-  for (int k = 2; k <= in.nz - 1; ++k)
-    for (int j = 2; j <= in.ny - 1; ++j)
-      for (int i = 2; i <= in.nx - 1; ++i) {
-        if (!computedCell(in, i, j, k)) continue;
-        for (int f = 0; f < 6; ++f) {
-          Way w = kWays[f];
-          Face toward = Face(f);
-          // A mirror plane stands for the cell on the other side.
-          if (mirrorPlane(in, i + w.di, j + w.dj, k + w.dk, w.code)) {
-            toward = Face(f ^ 1);
-            w = kWays[f ^ 1];
-          }
-          const int ni = i + w.di, nj = j + w.dj, nk = k + w.dk;
-          if (computedCell(in, ni, nj, nk)) continue;
-          const int m = (*in.imat)[cell(ni, nj, nk)];
-          const Weather* weather = m >= 1 && m <= matcap ? weatherOf(s.physics, m) : nullptr;
-          if (!weather || weather->solar.empty() || sunFactor(toward) == 0.0) continue;
-          faces_.push_back({cell(i, j, k), i, j, k, Face(f), m, sunFactor(toward), cellShare(in, i, j, k)});
-        }
-      }
+  if (w.filmFaces.empty()) return;
+  for (const Weather& weather : s.physics.weather) {
+    if (weather.solar.empty()) continue;
+    for (const FilmFace& x : w.filmFaces[weather.material]) {
+      const Way& way = kWays[int(x.f)];
+      // A mirror plane stands for the cell on the other side.
+      const bool mirrored = mirrorPlane(in, x.i + way.di, x.j + way.dj, x.k + way.dk, way.code);
+      const double factor = sunFactor(mirrored ? Face(int(x.f) ^ 1) : x.f);
+      if (factor > 0.0)
+        faces_.push_back({cell(x.i, x.j, x.k), x.i, x.j, x.k, x.f, weather.material, factor, cellShare(in, x.i, x.j, x.k)});
+    }
+  }
+  std::sort(faces_.begin(), faces_.end(),
+            [](const SunFace& a, const SunFace& b) { return a.c != b.c ? a.c < b.c : a.f < b.f; });
 }
 
 StepHeat SolarGain::add(const ModelState& s, const ConductanceInputs& in, const Conductances& w,
@@ -61,7 +57,7 @@ StepHeat SolarGain::add(const ModelState& s, const ConductanceInputs& in, const 
   joules_ = 0;
   if (!any_) return heat;
   if (stamp_ != w.stamp) {
-    findFaces(s, in);
+    findFaces(s, in, w);
     stamp_ = w.stamp;
   }
   // a I / h of each material now (K).
@@ -85,7 +81,7 @@ StepHeat SolarGain::add(const ModelState& s, const ConductanceInputs& in, const 
           field_[c] = heat.rate * s.prod[s.imat[c]];
         }
   }
-  double volume = double(s.dx) * double(s.dy) * double(s.dz);
+  const double volume = double(s.dx) * double(s.dy) * double(s.dz);
   for (std::size_t n = 0; n < faces_.size();) {
     const SunFace& first = faces_[n];
     double q = 0;  // W/m3

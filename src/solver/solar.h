@@ -33,8 +33,9 @@ class SolarGain {
   explicit SolarGain(const PhysicsOptions& p);
 
   // The step's heat with the sun of time `mid` (s) added, for a step of dt
-  // seconds; `in` and `w` the cells and weights the sweeps use (the faces
-  // are found again whenever the weights are re-formed). Where no sun shines
+  // seconds; `in` and `w` the cells and weights the sweeps use (the faces,
+  // those that take the film of a material with sun, are found again
+  // whenever the weights change). Where no sun shines
   // the heat comes back as it is.
   StepHeat add(const ModelState& s, const ConductanceInputs& in, const Conductances& w, const StepHeat& heat,
                double mid, double dt);
@@ -52,7 +53,7 @@ class SolarGain {
     double factor;  // of the horizontal irradiance
     double share;   // of the cell, in the body
   };
-  void findFaces(const ModelState& s, const ConductanceInputs& in);
+  void findFaces(const ModelState& s, const ConductanceInputs& in, const Conductances& w);
 
   bool any_ = false;
   std::uint64_t stamp_ = 0;
