@@ -176,5 +176,91 @@ TEST(Sound, EveryGoldenProjectBalancesItsHeat) {
   EXPECT_GE(runs, 20);
 }
 
+
+// Every line of a heat.csv: released - lost + carried - stored within 0.1 %
+// of the largest of them.
+void balances(const std::string& heat, const std::string& what) {
+  const Rows table = rows(heat);
+  EXPECT_GE(table.size(), 10u) << what;
+  for (const auto& r : table) {
+    const double scale = std::max({r[1], std::fabs(r[3]), std::fabs(r[4]), std::fabs(r[12])});
+    EXPECT_LE(std::fabs(r[5]), 1e-3 * scale + 1e-6) << what << " at " << r[0] << " h";
+  }
+}
+
+// A project of a folder run with its monitor cells; `edits` made to it.
+void runProject(TempDir& dir, const fs::path& project, const fs::path& monitors,
+                const std::vector<std::pair<std::string, std::string>>& edits = {}) {
+  dir.write("p.prj", edited(readFile(project), edits));
+  dir.write("series.pr", readFile(monitors));
+  RunSetup setup;
+  setup.args = {"p.prj", "run.log", "done.flg"};
+  EXPECT_EQ(runIn(dir, setup).status, 0) << project;
+}
+
+double celsius(double F) { return (F - 32) / 1.8; }
+
+TEST(Sound, SlabFollowsItsReferenceAsTheBlanketComesOffAndTheFilmChanges) {
+  // slab1d/insulation-grid.json solved by slab1d.py in 30 s steps on the
+  // program's cells (the held soil's half cell its last layer): blanket off
+  // at 48 h, film 10 -> 25 W/(m2 K) at 72 h. It moves 0.007 K when its step
+  // is halved; Center.out holds 0.1 F. Steps of 0.0625 h keep within 0.05 K
+  // of it (0.25 h: 0.16 K an hour after the blanket comes off).
+  const fs::path slab = kPhysics / "slab1d/insulation";
+  TempDir dir;
+  runProject(dir, slab / "slab.prj", slab / "series.pr", {{"maxstep=0.25", "maxstep=0.0625"}});
+  std::map<long, std::vector<double>> ref;
+  for (const auto& r : rows(readFile(kPhysics / "slab1d/insulation-grid.csv"))) ref[std::lround(r[0])] = r;
+  int compared = 0;
+  for (const auto& r : rows(dir.read("Center.out"))) {
+    if (r[0] < 0.5 || r[0] != std::round(r[0])) continue;
+    ++compared;
+    const auto& want = ref.at(std::lround(r[0]));
+    for (int p = 1; p <= 5; ++p)  // the blanket's cell is held air once it is off
+      EXPECT_NEAR(celsius(r[p]), std::isnan(want[p]) ? 15.0 : want[p], 0.08) << "point " << p << " at " << r[0] << " h";
+  }
+  EXPECT_EQ(compared, 96);
+  const std::string log = dir.read("run.log");
+  for (const char* line : {"\n event at 48 h (line 106): material 2 becomes material 4 in 32 cells\n",
+                           "\n event at 72 h (line 107): the film of material 4 becomes 25 W/(m2 K)\n"})
+    EXPECT_NE(log.find(line), std::string::npos) << line;
+  balances(dir.read("heat.csv"), "slab");
+}
+
+TEST(Sound, LiftWaitsAsAirAndJoinsAtItsPlacingTemperature) {
+  // Until 72 h the run is that of the project whose second lift is air, to
+  // the last digit of heat.csv; then its 160 cells (10 layers of whole cells
+  // 1 x 1 x 0.05 m by their quarter shares) join at 20 C and carry in
+  // 10 x 0.05 x 2.28e6 x 20 J = 22.8 MJ; they start at an age of 0.
+  const fs::path lift = kSource / "tests/driver/physics/lift.prj", monitors = lift.parent_path() / "lift.pr";
+  TempDir placed, air;
+  runProject(placed, lift, monitors);
+  runProject(air, lift, monitors, {{"10*6 5", "11*5"}, {"at=72 lift 6 20 4\n", ""}});
+  const std::vector<std::string> withLift = splitLines(placed.read("heat.csv")), without = splitLines(air.read("heat.csv"));
+  ASSERT_EQ(withLift.size(), without.size());
+  const Rows heat = rows(placed.read("heat.csv"));
+  for (std::size_t n = 0; n < heat.size(); ++n) {
+    const double t = heat[n][0];
+    if (t <= 72) {
+      EXPECT_EQ(withLift[n + 1], without[n + 1]);
+    }
+    EXPECT_NEAR(heat[n][12], t <= 72 ? 0.0 : 22.8, 1e-6) << t << " h";
+    if (t == 72.25) {
+      EXPECT_LT(heat[n][7], 1e-5);  // the least released fraction: the new cells'
+    }
+  }
+  for (const auto& r : rows(placed.read("Center.out"))) {
+    // The lift's middle cell: held air (15 C) before, then the placing temperature.
+    if (r[0] > 0 && r[0] < 72) {
+      EXPECT_EQ(r[1], 59.0) << r[0] << " h";
+    } else if (r[0] == 72.2) {
+      EXPECT_NEAR(celsius(r[1]), 20.0, 0.06);
+    }
+  }
+  EXPECT_NE(placed.read("run.log").find("\n event at 72 h (line 113): the lift of material 6 is placed at 20 C in 160 cells\n"),
+            std::string::npos);
+  balances(placed.read("heat.csv"), "lift");
+}
+
 }  // namespace
 }  // namespace ph::test

@@ -3,6 +3,8 @@
 // solution.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "solver/conductance.h"
 #include "solver/converge.h"
 #include "solver/sweep.h"
@@ -25,6 +27,39 @@ struct Pair {
     mask[column(2, 2)] = mask[column(3, 2)] = 1;
   }
 };
+
+TEST(Balanced, FilmsSetInPlaceAndHeldMaterialsHeldAnywhere) {
+  // setFilm of material 3 to 5 W/(m2 K) with covers of 0.1 m2 K/W: its
+  // faces take R_n = 1/5 + 0.1 = 0.3, the face between the two computed
+  // cells keeps 6.4, and the stamp moves; the same film again moves
+  // nothing. Then material 2 held: (3,2,2) is no longer computed and
+  // (2,2,2) meets it through its film of 7.
+  Pair p;
+  auto s = std::make_unique<ModelState>();
+  s->physics.film = p.film;
+  p.in.film = &s->physics.film, p.in.cover = &s->physics.cover, p.in.held = &s->held;
+  formConductances(p.in, p.g);
+  const std::uint64_t first = p.g.stamp;
+  setFilm(*s, p.in, p.g, 3, 5.0f, 0.1f);
+  const struct {
+    int i, j, k;
+    Face f;
+    double w;
+  } cases[] = {{2, 2, 2, Face::plusI, 6.4},
+               {2, 2, 2, Face::minusI, 1 / (0.5 * 0.55)},
+               {2, 2, 2, Face::minusJ, 1 / (0.25 * 0.425)},
+               {2, 2, 2, Face::minusK, 1 / (1 * 0.8)},
+               {3, 2, 2, Face::plusK, 1 / (1 * 0.425)}};
+  for (const auto& c : cases) EXPECT_NEAR(p.g.weight(c.i, c.j, c.k, c.f), c.w, 1e-6 * c.w) << int(c.f);
+  EXPECT_NE(p.g.stamp, first);
+  const std::uint64_t set = p.g.stamp;
+  setFilm(*s, p.in, p.g, 3, 5.0f, 0.1f);
+  EXPECT_EQ(p.g.stamp, set);
+  s->held[2] = true;
+  formConductances(p.in, p.g);
+  EXPECT_FALSE(computedCell(p.in, 3, 2, 2));
+  EXPECT_DOUBLE_EQ(p.g.weight(2, 2, 2, Face::plusI), 1 / (0.5 * (0.25 + 1.0 / 7)));
+}
 
 TEST(Balanced, WeightsAndFaceTemperaturesByHand) {
   // R = d/(2k) per half cell, 1/h per film; w = 1/(d (Rc + Rn)).
