@@ -9,8 +9,8 @@
 // unit cannot be told refuses the file.
 #include "input/weather_file.h"
 
-#include <sys/stat.h>
-
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
