@@ -31,13 +31,19 @@ SoundRun::SoundRun(ModelState& s) : sun_(s.physics) {
   events_ = s.physics.events;
   for (const Event& e : events_) {
     if (e.kind != Event::Kind::lift) continue;
-    Lift l{e.material, e.other, e.value, {}};
+    Lift l{e.material, e.other, e.value, 0, {}};
     for (int k = 1; k <= s.nz; ++k)
       for (int j = 1; j <= s.ny; ++j)
         for (int i = 1; i <= s.nx; ++i)
           if (s.imat[cell(i, j, k)] == e.material) l.cells.push_back(cell(i, j, k));
     for (const std::size_t c : l.cells) s.imat[c] = l.heldAs ? l.heldAs : l.material;
-    if (!l.heldAs) s.held[l.material] = waiting_[l.material] = true;
+    // Without a held material the cells keep theirs, which releases nothing
+    // until they are placed (nor counts as concrete in the result files).
+    if (!l.heldAs) {
+      s.held[l.material] = waiting_[l.material] = true;
+      l.production = s.prod[l.material];
+      s.prod[l.material] = 0;
+    }
     lifts_.push_back(std::move(l));
   }
   reform(s);
@@ -98,6 +104,7 @@ void SoundRun::applyEvents(Run& run, ModelState& s, RealField& hold, float time)
     } else {
       for (const Lift& l : lifts_) {
         if (l.material != e.material) continue;
+        if (!l.heldAs) s.prod[l.material] = l.production;
         s.held[l.material] = waiting_[l.material] = false;
         for (const std::size_t c : l.cells) {
           s.imat[c] = l.material;

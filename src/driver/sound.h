@@ -82,7 +82,7 @@ class SoundRun {
 
   struct Lift {
     int material = 0, heldAs = 0;
-    float placing = 0;
+    float placing = 0, production = 0;
     std::vector<std::size_t> cells;
   };
   struct HeldCell {

@@ -236,7 +236,8 @@ TEST(Sound, LiftWaitsAsAirAndJoinsAtItsPlacingTemperature) {
   TempDir placed, air;
   runProject(placed, lift, monitors);
   runProject(air, lift, monitors, {{"10*6 5", "11*5"}, {"at=72 lift 6 20 4\n", ""}});
-  const std::vector<std::string> withLift = splitLines(placed.read("heat.csv")), without = splitLines(air.read("heat.csv"));
+  const std::vector<std::string> withLift = splitLines(placed.read("heat.csv"));
+  const std::vector<std::string> without = splitLines(air.read("heat.csv"));
   ASSERT_EQ(withLift.size(), without.size());
   const Rows heat = rows(placed.read("heat.csv"));
   for (std::size_t n = 0; n < heat.size(); ++n) {
@@ -257,8 +258,8 @@ TEST(Sound, LiftWaitsAsAirAndJoinsAtItsPlacingTemperature) {
       EXPECT_NEAR(celsius(r[1]), 20.0, 0.06);
     }
   }
-  EXPECT_NE(placed.read("run.log").find("\n event at 72 h (line 113): the lift of material 6 is placed at 20 C in 160 cells\n"),
-            std::string::npos);
+  const std::string said = "\n event at 72 h (line 113): the lift of material 6 is placed at 20 C in 160 cells\n";
+  EXPECT_NE(placed.read("run.log").find(said), std::string::npos);
   balances(placed.read("heat.csv"), "lift");
 }
 
