@@ -210,6 +210,7 @@ void timeStep(Run& run, ModelState& s, const SeriesPoints& pts, HeatSource& heat
   const int nx = s.nx, ny = s.ny, nz = s.nz;
   StepClock& c = st.clock;
   solve.in.heat = heat.heat(run, s, c, st.sums);
+  if (solve.sound) solve.in.heat = solve.sound->withWeather(s, solve.in.heat, c.time - c.dtstep / 2.0f, c.dtstep);
   ttdirich(run, s, c.time - c.dtstep / 2.0f, s.hnew);
   if (solve.sound) solve.sound->beforeStep(s, c.time - c.dtstep / 2.0f, solve.hold);
   nedge(nx, ny, nz, s.bound, s.hnew);

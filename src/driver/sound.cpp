@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 
+#include "model/weather.h"
 #include "solver/dirichlet.h"
 
 namespace ph {
@@ -22,7 +23,7 @@ std::string printed(const char* format, double a, double b = 0, double c = 0) {
 
 }  // namespace
 
-SoundRun::SoundRun(ModelState& s) {
+SoundRun::SoundRun(ModelState& s) : sun_(s.physics) {
   inputs_ = {s.nx, s.ny, s.nz, &s.imat,     &s.sig,   &s.physics.film, s.dx, s.dy, s.dz, s.bound,
              &s.secmask, &s.physics.cover, &s.held};
   balanced_ = s.physics.conduction == Conduction::balanced;
@@ -132,6 +133,13 @@ void SoundRun::beforeStep(ModelState& s, float t, RealField& hold) {
   if (balanced_) boundary(s.nx, s.ny, s.nz, s.bound, hold);
 }
 
+StepHeat SoundRun::withWeather(ModelState& s, const StepHeat& heat, float mid, float dt) {
+  if (!balanced_) return heat;
+  for (const Weather& w : s.physics.weather)
+    if (!w.wind.empty()) setFilm(s, w.material, static_cast<float>(windFilm(windOfHour(w, mid))), s.physics.cover[w.material]);
+  return sun_.add(s, inputs_, weights_, heat, mid, dt);
+}
+
 void SoundRun::restoreHeld(RealField& hnew) const {
   for (const HeldCell& h : heldCells_)
     if (heldKnown_[h.m]) hnew[h.c] = heldNow_[h.m];
@@ -151,7 +159,9 @@ const HeatFigures& SoundRun::afterStep(const ModelState& s, const StepInputs& in
                                        float time) {
   const StepEnergy& e = step_;
   HeatFigures& f = figures_;
-  f.released += e.released;
+  // The sweeps' heat holds the sun's beside the concrete's.
+  f.released += e.released - sun_.joules();
+  f.sun += sun_.joules();
   f.stored += e.stored;
   f.lost -= e.crossing;
 

@@ -12,6 +12,7 @@
 #include "results/heat_file.h"
 #include "solver/converge.h"
 #include "solver/energy_balance.h"
+#include "solver/solar.h"
 
 namespace ph {
 
@@ -50,6 +51,12 @@ class SoundRun {
   void beforeStep(ModelState& s, float t, RealField& hold);
   // After the sweeps: those held cells at exactly their value again.
   void restoreHeld(RealField& hnew) const;
+
+  // The weather of the step's middle `mid` (s), for a step of dt seconds:
+  // the films of materials in wind follow the wind of that hour (their
+  // covers kept), and the step's heat comes back with the sun of the
+  // weather files added (solar.h).
+  StepHeat withWeather(ModelState& s, const StepHeat& heat, float mid, float dt);
 
   // Whether the step just solved (`in` as the sweeps had it, hnew at its
   // end) is to be solved on: where its heat does not balance to 1e-4 of the
@@ -93,6 +100,7 @@ class SoundRun {
   ConductanceInputs inputs_;
   bool balanced_ = false;
   Conductances weights_;
+  SolarGain sun_;
   BalanceCells cells_;
   double legacyRelease_ = 0;     // sum of rate x dt: a legacy source's release per unit of production
   HeatFigures figures_;

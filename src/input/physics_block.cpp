@@ -6,12 +6,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "input/keyword.h"
 #include "input/physics_point.h"
 #include "input/reader.h"
-#include "model/weather.h"
+#include "input/weather_file.h"
 
 namespace ph {
 
@@ -141,6 +142,36 @@ void takeAbsorptivity(Reading& r, std::string_view v) {
   r.s.physics.absorptivity = a;
 }
 
+// Seconds as hours, as in 48 or 2160.5.
+std::string hoursText(double seconds) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", seconds / 3600.0);
+  return buf;
+}
+
+// weather=M FILE: held material M follows the weather file FILE.
+void takeWeather(Reading& r, std::string_view v) {
+  const std::size_t gap = v.find_first_of(" \t");
+  if (gap == std::string_view::npos)
+    r.refuse("weather= '" + visible(v) + "' is not a material and a file (as in weather=4 site.csv)");
+  const int mat = material(r, "weather= names material", v.substr(0, gap));
+  bool boundary = false;
+  for (int b = 1; b <= bndcap; ++b) boundary = boundary || r.s.bcp[b][1] == mat;
+  if (!boundary) r.refuse("weather= names material " + std::to_string(mat) + ", which has no [boundary] block");
+  if (weatherOf(r.s.physics, mat)) r.refuse("a second weather= for material " + std::to_string(mat));
+  r.weatherLine[mat] = r.line;
+  const std::string where = r.file + " line " + std::to_string(r.line) + ", in the [Physics] block";
+  Weather w = readWeather(r.run, r.file, std::string(stripped(v.substr(gap))), where,
+                          [&](const std::string& why) { r.refuse(why); });
+  w.material = mat;
+  // The run may not outlast its weather: its last steps would hold the
+  // last row's air, sun and wind as if they were measured.
+  if (double(r.s.endtime) > w.time.back() + 1.0)
+    r.refuse("the run ends at " + hoursText(r.s.endtime) + " h, after the last row of the weather file '" +
+             visible(w.file) + "' at " + hoursText(w.time.back()) + " h");
+  r.s.physics.weather.push_back(std::move(w));
+}
+
 // at=T KIND ...: an event at T hours.
 void takeEvent(Reading& r, std::string_view v) {
   const std::vector<std::string_view> w = words(v);
@@ -235,7 +266,7 @@ constexpr Key kKeys[] = {
     {"conduction", takeConduction, false}, {"hydration", takeHydration, false},
     {"activation", takeActivation, false}, {"reference", takeReference, false},
     {"maxstep", takeMaxstep, false},       {"film", takeFilm, true},
-    {"absorptivity", takeAbsorptivity, false},
+    {"absorptivity", takeAbsorptivity, false}, {"weather", takeWeather, true},
     {"at", takeEvent, true},
     {"point", takePoint, true},           {"section", takeSection, false},
 };
@@ -300,6 +331,20 @@ void readPhysics(Run& run, const std::vector<std::string>& block, std::size_t fi
     unused("reference", "hydration=maturity");
   }
   if (!p.sound()) unused("maxstep", "conduction=balanced or hydration=maturity");
+  bool sun = false;
+  for (const Weather& w : p.weather) {
+    r.line = r.weatherLine[w.material];
+    // The wind gives the film, from the hour the run starts in on.
+    if (!w.wind.empty()) s.physics.film[w.material] = static_cast<float>(windFilm(windOfHour(w, s.start)));
+    if ((!w.wind.empty() || !w.solar.empty()) && p.conduction != Conduction::balanced)
+      r.refuse("the wind and sun of a weather file act only with conduction=balanced");
+    // The sun reaches a face through its film.
+    if (!w.solar.empty() && w.wind.empty() && !(p.film[w.material] > 0.0f))
+      r.refuse("the sun of the weather file '" + visible(w.file) + "' needs a film for material " +
+               std::to_string(w.material) + ": a film= line or a wind column");
+    sun = sun || !w.solar.empty();
+  }
+  if (!sun) unused("absorptivity", "a weather file with a solar_W/m2 column");
   // Mirror faces at both ends of an axis 3 cells long copy each other, not
   // the one cell between them, which then trades heat with copies that
   // never change; the sound mode refuses such a grid.

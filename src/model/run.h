@@ -85,6 +85,7 @@ inline constexpr int kHeat = 54;
 inline constexpr int kFlag = 55;
 inline constexpr int kPoints = 56;
 inline constexpr int kSections = 57;
+inline constexpr int kWeather = 58;  // a weather file, while it is read
 inline constexpr int kScratch = 79;
 
 }  // namespace ph

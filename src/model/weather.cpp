@@ -18,6 +18,8 @@ WeatherSample weatherAt(const Weather& w, double t) {
 
 double windFilm(double v) { return v <= 5.0 ? 5.6 + 4.0 * v : 7.2 * std::pow(v, 0.78); }
 
+double windOfHour(const Weather& w, double t) { return weatherAt(w, 3600.0 * std::floor(t / 3600.0)).wind; }
+
 const Weather* weatherOf(const PhysicsOptions& p, int m) {
   for (const Weather& w : p.weather)
     if (w.material == m) return &w;

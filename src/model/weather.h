@@ -20,6 +20,11 @@ WeatherSample weatherAt(const Weather& w, double t);
 // 5.6 + 4.0 v up to 5 m/s, 7.2 v^0.78 above.
 double windFilm(double v);
 
+// The wind (m/s) of the whole hour that time t (s) falls in: the wind at
+// the start of that hour, so that a film following it changes at most once
+// an hour.
+double windOfHour(const Weather& w, double t);
+
 // The weather material m follows, or nullptr.
 const Weather* weatherOf(const PhysicsOptions& p, int m);
 

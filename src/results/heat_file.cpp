@@ -33,7 +33,7 @@ constexpr double kMJ = 1.0e6;
 
 void writeHeatHeader(Run& run) {
   run.files.writeLines(kHeat, {"time_h,released_MJ,released_pct,stored_MJ,lost_MJ,error_MJ,error_pct,"
-                               "hydration_min,hydration_mean,hydration_max,age_hottest_h,age_coldest_h,carried_MJ"});
+                               "hydration_min,hydration_mean,hydration_max,age_hottest_h,age_coldest_h,carried_MJ,sun_MJ"});
 }
 
 void writeHeatLine(Run& run, float time, const HeatFigures& f) {
@@ -47,6 +47,7 @@ void writeHeatLine(Run& run, float time, const HeatFigures& f) {
   else
     line += ",,,,,";
   line += printed(",%.6f", f.carried / kMJ);
+  line += printed(",%.6f", f.sun / kMJ);
   run.files.writeLines(kHeat, {line});
 }
 
@@ -70,6 +71,7 @@ void writePhysicsLines(Run& run, const ModelState& s, const HeatFigures& f, cons
   lines.push_back(printed("heat: released %.6f MJ", f.released / kMJ) +
                   (f.releasable > 0.0 ? " (" + percent(f.released, f.releasable) + " % of what the concrete can release)"
                                       : std::string()) +
+                  (f.sun != 0.0 ? printed(", sun %.6f MJ", f.sun / kMJ) : std::string()) +
                   printed(", stored %.6f MJ, lost %.6f MJ through held faces", f.stored / kMJ, f.lost / kMJ) +
                   printed(", balance error %.6f MJ", f.error() / kMJ) +
                   (f.released >= 1.0 ? " (" + percent(f.error(), f.released) + " %)" : std::string()));

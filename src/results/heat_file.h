@@ -1,6 +1,6 @@
 // heat.csv, written by runs whose project has a [Physics] block: per step
-// the heat released, stored and lost through the held faces of the
-// modelled body so far, the balance of the three, and the hydration of the
+// the heat released, stored, lost through the held faces of the
+// modelled body so far and gained from the sun, the balance of these, and the hydration of the
 // concrete; and the lines that end such a run's log and terminal with the
 // physics it used.
 #pragma once
@@ -23,13 +23,14 @@ struct HeatFigures {
   // cells that leave it take out, at the events; in `stored` too.
   double carried = 0;
   int events = 0;  // applied
+  double sun = 0;       // absorbed from the sun of weather files
   // Over the concrete (computed cells that produce heat); none: concrete 0.
   long long concrete = 0;
   double hydrationMin = 0, hydrationMean = 0, hydrationMax = 0;  // fraction of qtot released
   double ageHottest = 0, ageColdest = 0;                         // equivalent age (h)
   int tightened = 0;  // times the steps' tolerance was made ten times tighter to balance their heat
 
-  double error() const { return released - lost + carried - stored; }
+  double error() const { return released + sun - lost + carried - stored; }
 };
 
 void writeHeatHeader(Run& run);

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "model/weather.h"
+
 namespace ph {
 
 namespace {
@@ -43,6 +45,10 @@ float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap 
 }
 
 bool seriesTemperature(const ModelState& s, int m, float t, float& value) {
+  if (const Weather* weather = s.physics.weather.empty() ? nullptr : weatherOf(s.physics, m)) {
+    value = static_cast<float>(weatherAt(*weather, t).air);
+    return true;
+  }
   for (int b = bndcap; b >= 1; --b)  // the last, as ttdirich writes them in order
     if (s.bcp[b][1] == m && s.bcp[b][2] > 0) {
       value = seriesAt(nullptr, b, s.bcp[b][2], s.bcser, t);
@@ -56,9 +62,11 @@ void ttdirich(Run& run, const ModelState& s, float t, RealField& h) {
   auto n = [&](int code) { return s.bound[code - 1] == 'N'; };
   const bool faceMode = n(2) && n(3) && (n(1) || n(4));
   for (int b = 1; b <= bndcap; ++b) {
-    if (s.bcp[b][2] <= 0) continue;
-    const float tb = getbctemp(run, b, s.bcp[b][2], s.bcser, t);
     const int mb = s.bcp[b][1];
+    // A material that follows a weather file takes its air instead of the series.
+    const Weather* weather = s.physics.weather.empty() ? nullptr : weatherOf(s.physics, mb);
+    if (s.bcp[b][2] <= 0 && !weather) continue;
+    const float tb = weather ? static_cast<float>(weatherAt(*weather, t).air) : getbctemp(run, b, s.bcp[b][2], s.bcser, t);
     auto set = [&](int i, int j, int k) {
       const std::size_t c = cell(i, j, k);
       if (s.imat[c] == mb) h[c] = tb;

@@ -1,5 +1,5 @@
 // Prescribed temperatures of the boundary materials, taken from their time
-// series and written into the cells of those materials on the grid's faces or
+// series (or the weather file a material follows) and written into the cells of those materials on the grid's faces or
 // outside the section outline.
 #pragma once
 
@@ -15,9 +15,10 @@ namespace ph {
 // exact-hit tolerance of one.
 float getbctemp(Run& run, int b, int n, const float (&bcser)[bndcap + 1][sercap + 1][3], float t);
 
-// The temperature at time t of held material m from the last boundary
-// block that holds it by a series (the one ttdirich leaves in its cells), as getbctemp gives it but writing
-// nothing; false where no series holds m.
+// The temperature at time t of held material m: the air of the weather file
+// it follows, else from the last boundary block that holds it by a series
+// (the one ttdirich leaves in its cells), as getbctemp gives it but writing
+// nothing; false where neither holds m.
 bool seriesTemperature(const ModelState& s, int m, float t, float& value);
 
 void ttdirich(Run& run, const ModelState& s, float t, RealField& hnew);

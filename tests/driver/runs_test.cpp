@@ -7,6 +7,7 @@
 //   append:T        T added at the end of the project
 //   project:T       the whole project file; as:N its name (project.prj)
 //   file:N=>T       a file N beside it; dir:N a folder; full:N a file whose writes fail (a full disk)
+//   copy:N=>F       file F of the folder beside it as N; link:N=>T a symbolic link N to T
 //   args:A B C      the arguments; answer:T the answer to every pause; earlier
 //   crlf            the project's lines end in CR LF
 // Every run also keeps to what any run keeps to: its inputs untouched, the
@@ -61,6 +62,8 @@ void runRow(const std::string& row) {
     else if (op == "as") projectName = arg;
     else if (op == "file") files[pair[0]] = unescape(pair.at(1));
     else if (op == "dir") fs::create_directory(dir.path() / arg);
+    else if (op == "copy") files[pair[0]] = readFile(kRuns / pair.at(1));
+    else if (op == "link") fs::create_symlink(pair.at(1), dir.path() / pair[0]);
     else if (op == "full") setup.full.push_back(arg);
     else if (op == "args") setup.args = split(arg, " ");
     else if (op == "answer") setup.answer = unescape(arg);
