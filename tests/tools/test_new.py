@@ -42,20 +42,10 @@ def starting_cells(log):
     return out
 
 
-def earlier_block(text):
-    """The project with the [Physics] lines of a program that reads neither
-    points, events nor weather: a film's covers folded into its value."""
-    def film(m):
-        h, r = float(m[2]), float(m[3])
-        return f"film={m[1]} {1 / (1 / h + r):.7g}"
-    text = re.sub(r"(?m)^(?:point|at|weather|absorptivity)=.*\n", "", text)
-    return re.sub(r"(?m)^film=(\d+) (\S+) (\S+)$", film, text)
-
-
 def main(program, work):
     fresh_dir(work)
     expected = json.loads(read(os.path.join(DATA, "expected.json")))
-    cores, awaiting = {}, []
+    cores = {}
     examples = os.path.join(SOURCE, "examples", "members")
     for member in sorted(glob.glob(os.path.join(DATA, "members", "*.toml")) + glob.glob(f"{examples}/*.toml")):
         name = os.path.splitext(os.path.basename(member))[0]
@@ -65,12 +55,6 @@ def main(program, work):
         for f in os.listdir(f"{DATA}/written/{name}") if member.startswith(DATA) else []:
             check(read(f"{d}/{f}") == read(f"{DATA}/written/{name}/{f}"), f"{name}: {f} differs from new/written")
         run = run_program(program, f"{d}/{name}.prj", d)
-        if run.returncode and re.search(r"\[Physics\] block: .*(film= '\S+ \S+'|unknown key '(point|at|weather|"
-                                        r"absorptivity)=')", read(f"{d}/run.log")):
-            # A program without points, events, weather or the covers' R of a film yet: run the rest.
-            awaiting.append(name)
-            write(f"{d}/{name}.prj", earlier_block(read(f"{d}/{name}.prj")))
-            run = run_program(program, f"{d}/{name}.prj", d)
         check(run.returncode == 0 and read(f"{d}/done.flg") == " Finished\n", f"{name}: the run did not finish")
         history = read_history(f"{d}/Center.out", 2)
         if os.path.exists(f"{d}/heat.csv"):  # the sound mode: the heat balances at the end
@@ -122,9 +106,6 @@ def main(program, work):
                                                     f"({', '.join(moved)}) to {run}/earlier-run\n")
           and sorted(os.listdir(run)) == ["column.prj", "earlier-run", "member.json", "model.md", "series.pr"]
           and sorted(os.listdir(f"{run}/earlier-run")) == moved, f"--force over a run: {r.stdout}{os.listdir(run)}")
-    if awaiting:
-        print(f"pourheat-new: the program does not read the points, events, weather or films' R of "
-              f"{', '.join(awaiting)} yet: run without them")
     print(f"pourheat-new: {len(cores)} members and the examples built and run, errors checked, "
           "written again over a run")
 
