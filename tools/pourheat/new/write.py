@@ -67,6 +67,8 @@ def physics(d_, model):
             lines.append(("absorptivity", num(d_["absorptivity"])))
     lines += [("at", e["line"]) for e in model["events"]]
     lines += [("point", f"{p['name']} " + " ".join(num(round(g, 7)) for g in p["grid"])) for p in model["points"]]
+    if any(p["name"] == "core" for p in model["points"]):  # the report's sections through the core
+        lines.append(("section", "core"))
     return lines
 
 
