@@ -177,7 +177,8 @@ def member_section(member, shown, charts):
     if covers:
         out.append("<h3>Covers</h3>" + table(["Face", "Cover", "R asked", "Modelled as", "R the model holds"],
                                             covers, (2, 4)))
-    rows = [("Binder", esc(c.get("binder_name") or c.get("binder", "")) +
+    rows = [("Binder", esc(c.get("binder_name") or c.get("binder") or "not named: the description gives its own "
+                           "heat curve") +
              (f" (<code>{esc(c['binder'])}</code>)" if c.get("binder_name") and c.get("binder") else "")),
             ("Content", u.text("content", c.get("content_kg_m3"), 0)),
             ("Placing temperature", u.text("temperature", c.get("placing_c"))),
