@@ -75,9 +75,10 @@ def chromium(*args):
                               capture_output=True, text=True, timeout=120).stdout
 
 
-# One member of each template, small and short; the footing with a described
+# One member of each template, small and short (the mat 28 days in hourly
+# weather); the footing with a described
 # member, its named points and sections beside the run (data/report/described).
-TEMPLATES = ("footing-sound", "mat-sound", "column-sound", "round-column-sound", "shaft-sound", "wall")
+TEMPLATES = ("footing-sound", "mat-weather", "column-sound", "round-column-sound", "shaft-sound", "wall")
 # The footing's pairs hold 21 C where its hottest minus coldest does not.
 PEAK, DIFF = 70, 21
 LIMITS = ("--max-temp", f"{PEAK}C", "--max-diff", f"{DIFF}C")
@@ -119,6 +120,9 @@ def pages(program, work):
         check(sizes and all(abs(w - paper[0]) < 1 and abs(h - paper[1]) < 1 for w, h in sizes),
               f"{name}: PDF pages {sizes}, not {paper}")
         text = read(f"{run}/report.html", "utf-8")
+        air = json.loads(read(f"{run}/member.json")).get("air") or {}
+        check(bool(air.get("file") or len(air.get("points") or []) > 1) == ("the air temperature against time" in text),
+              f"{name}: the air's chart")
         check(not re.search(r"""(?:src|href)\s*=\s*(?!['"]?(?:data:|#))""", text), "the page refers to another file")
         write(f"{run}/shown.html", text.replace("<head>", "<head>" + CATCH, 1).replace("</body>", CHECKER + "</body>"),
               "utf-8")

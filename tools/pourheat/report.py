@@ -14,7 +14,7 @@ from .pdf import print_pdf
 from .pictures import concrete_picture, plot_field, plot_monitors, setup_matplotlib, tool_picture
 from .project import read_project
 from .results import (CONCRETE, RunError, cell, finished_run, read_concrete, read_field, read_series_points,
-                      read_steps, record_artefact)
+                      read_steps, read_weather_air, record_artefact)
 from .units import Shown, hours, temp
 
 PROG = "pourheat-report"
@@ -73,7 +73,8 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     if member:
         charts = [(heat_curve_chart(plt, member.get("concrete") or {}, shown),
                    "the adiabatic rise against the equivalent age"),
-                  (air_chart(plt, member.get("air"), shown), "the air temperature against time")]
+                  (air_chart(plt, weathered_air(member.get("air"), rundir), shown),
+                   "the air temperature against time")]
         described = member_section(member, shown, charts)
         title = member.get("title") or title
 
@@ -121,6 +122,15 @@ def report(rundir, max_temp=None, max_diff=None, diff_curve=None, out=None, proj
     if assessment["points"]:  # with named points, their verdict is the run's
         return 1 if assessment["failed"] else 0
     return 1 if failed else 0
+
+
+def weathered_air(air, rundir):
+    """member.json's air, with the rows of its weather file beside the
+    project as its points when it follows one."""
+    air = dict(air or {})
+    if not air.get("points") and air.get("file"):
+        air["points"] = read_weather_air(os.path.join(rundir, os.path.basename(air["file"]))) or []
+    return air
 
 
 def field_picture(plt, rundir, model, hot, points, title):
