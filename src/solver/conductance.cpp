@@ -7,16 +7,8 @@ namespace ph {
 
 namespace {
 
-struct Step {
-  int di, dj, dk;
-  int mirror;  // position in the face codes of the grid face this step may reach
-};
-// Per face of a cell: the step to the neighbour, and which grid face's
-// boundary plane that neighbour lies in when it lies in one.
-constexpr Step steps[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3}, {0, 1, 0, 1}, {0, 0, -1, 4}, {0, 0, 1, 5}};
-
-bool inPlane(const ConductanceInputs& in, int i, int j, int k, int mirror) {
-  switch (mirror) {
+bool inPlane(const ConductanceInputs& in, int i, int j, int k, int code) {
+  switch (code) {
     case 0: return i == 1;
     case 1: return j == in.ny;
     case 2: return i == in.nx;
@@ -50,7 +42,7 @@ struct Sides {
 };
 
 Sides sides(const ConductanceInputs& in, int i, int j, int k, Face f) {
-  const Step s = steps[int(f)];
+  const FaceStep s = kFaceSteps[int(f)];
   const int ni = i + s.di, nj = j + s.dj, nk = k + s.dk;
   Sides out;
   out.d = sizeAcross(in, f);
@@ -59,7 +51,7 @@ Sides sides(const ConductanceInputs& in, int i, int j, int k, Face f) {
   out.far = cell(ni, nj, nk);
   // A mirror plane stands for the cell on the other side.
   int mi = ni, mj = nj, mk = nk;
-  if (in.bound[s.mirror] == 'N' && inPlane(in, ni, nj, nk, s.mirror)) mi = i - s.di, mj = j - s.dj, mk = k - s.dk;
+  if (in.bound[s.code] == 'N' && inPlane(in, ni, nj, nk, s.code)) mi = i - s.di, mj = j - s.dj, mk = k - s.dk;
   const int m = materialOf(in, mi, mj, mk);
   const double h = in.film ? double((*in.film)[m]) : 0.0;
   out.filmOf = h > 0.0 && !computedCell(in, mi, mj, mk) ? m : 0;
@@ -79,7 +71,7 @@ bool computedCell(const ConductanceInputs& in, int i, int j, int k) {
 }
 
 double Conductances::weight(int i, int j, int k, Face f) const {
-  const Step s = steps[int(f)];
+  const FaceStep s = kFaceSteps[int(f)];
   const bool minus = int(f) % 2 == 0;
   const std::size_t c = minus ? cell(i + s.di, j + s.dj, k + s.dk) : cell(i, j, k);
   const std::vector<double>& w = int(f) / 2 == 0 ? plusI : int(f) / 2 == 1 ? plusJ : plusK;
@@ -97,7 +89,7 @@ void formConductances(const ConductanceInputs& in, Conductances& out) {
       for (int i = 1; i <= in.nx; ++i)
         for (int axis = 0; axis < 3; ++axis) {
           const Face up = Face(2 * axis + 1), down = Face(2 * axis);
-          const Step s = steps[int(up)];
+          const FaceStep s = kFaceSteps[int(up)];
           const int ni = i + s.di, nj = j + s.dj, nk = k + s.dk;
           if (ni > in.nx || nj > in.ny || nk > in.nz) continue;
           double w = 0.0;
@@ -130,15 +122,15 @@ double faceTemperature(const ConductanceInputs& in, const RealField& h, int i, i
 }
 
 bool mirrorCopy(const ConductanceInputs& in, int i, int j, int k, Face f) {
-  const Step s = steps[int(f)];
-  return in.bound[s.mirror] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.mirror);
+  const FaceStep s = kFaceSteps[int(f)];
+  return in.bound[s.code] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.code);
 }
 
 double cellShare(const ConductanceInputs& in, int i, int j, int k) {
   if (!computedCell(in, i, j, k)) return 0.0;
   double share = 1.0;
-  for (const Step& s : steps)
-    if (in.bound[s.mirror] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.mirror)) share *= 0.5;
+  for (const FaceStep& s : kFaceSteps)
+    if (in.bound[s.code] == 'N' && inPlane(in, i + s.di, j + s.dj, k + s.dk, s.code)) share *= 0.5;
   return share;
 }
 

@@ -49,6 +49,16 @@ struct ConductanceInputs {
 // The six faces of a cell.
 enum class Face { minusI, plusI, minusJ, plusJ, minusK, plusK };
 
+// Per face, in the order of Face: the step to the neighbour, and the
+// position in the face codes of the grid face whose boundary plane that
+// neighbour may lie in.
+struct FaceStep {
+  int di, dj, dk;
+  int code;
+};
+inline constexpr FaceStep kFaceSteps[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3},
+                                           {0, 1, 0, 1},  {0, 0, -1, 4}, {0, 0, 1, 5}};
+
 // A face whose weight takes the film of a held material: the computed cell
 // and its face toward the held cell, and where the weight is kept.
 struct FilmFace {

@@ -2,32 +2,6 @@
 
 namespace ph {
 
-namespace {
-
-// The six faces in the order of Face, each with the step to its neighbour
-// and the position of the grid face whose boundary plane it may reach.
-struct Way {
-  int di, dj, dk, code;
-};
-constexpr Way kWays[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3}, {0, 1, 0, 1}, {0, 0, -1, 4}, {0, 0, 1, 5}};
-
-// Whether the neighbour of (i, j, k) along `w` is the copy a mirror face
-// holds.
-bool mirrorCopy(const ConductanceInputs& in, int i, int j, int k, const Way& w) {
-  if (in.bound[w.code] != 'N') return false;
-  const int ni = i + w.di, nj = j + w.dj, nk = k + w.dk;
-  switch (w.code) {
-    case 0: return ni == 1;
-    case 1: return nj == in.ny;
-    case 2: return ni == in.nx;
-    case 3: return nj == 1;
-    case 4: return nk == 1;
-    default: return nk == in.nz;
-  }
-}
-
-}  // namespace
-
 BalanceCells balanceCells(const ConductanceInputs& in, const Conductances* weights) {
   BalanceCells b;
   const double d[3] = {in.dx, in.dy, in.dz};
@@ -40,13 +14,13 @@ BalanceCells balanceCells(const ConductanceInputs& in, const Conductances* weigh
         const double share = cellShare(in, i, j, k);
         b.cells.push_back({c, share});
         for (int f = 0; f < 6; ++f) {
-          const Way& w = kWays[f];
+          const FaceStep& w = kFaceSteps[f];
           const int ni = i + w.di, nj = j + w.dj, nk = k + w.dk;
-          if (computedCell(in, ni, nj, nk) || mirrorCopy(in, i, j, k, w)) continue;
+          if (computedCell(in, ni, nj, nk) || mirrorCopy(in, i, j, k, Face(f))) continue;
           // The face's share: the cell's, but whole along the face's own axis.
           double faceShare = share;
           for (int g = f & ~1; g <= (f | 1); ++g)
-            if (mirrorCopy(in, i, j, k, kWays[g])) faceShare *= 2.0;
+            if (mirrorCopy(in, i, j, k, Face(g))) faceShare *= 2.0;
           const int axis = f / 2;
           const std::size_t n = cell(ni, nj, nk);
           if (weights)

@@ -8,24 +8,6 @@ namespace ph {
 
 namespace {
 
-struct Way {
-  int di, dj, dk;
-  int code;  // of the grid face whose boundary plane the neighbour may lie in
-};
-constexpr Way kWays[6] = {{-1, 0, 0, 0}, {1, 0, 0, 2}, {0, -1, 0, 3}, {0, 1, 0, 1}, {0, 0, -1, 4}, {0, 0, 1, 5}};
-
-bool mirrorPlane(const ConductanceInputs& in, int i, int j, int k, int code) {
-  if (in.bound[code] != 'N') return false;
-  switch (code) {
-    case 0: return i == 1;
-    case 1: return j == in.ny;
-    case 2: return i == in.nx;
-    case 3: return j == 1;
-    case 4: return k == 1;
-    default: return k == in.nz;
-  }
-}
-
 double sunFactor(Face f) { return f == Face::plusK ? 1.0 : f == Face::minusK ? 0.0 : kVerticalSunShare; }
 
 }  // namespace
@@ -40,9 +22,8 @@ void SolarGain::findFaces(const ModelState& s, const ConductanceInputs& in, cons
   for (const Weather& weather : s.physics.weather) {
     if (weather.solar.empty()) continue;
     for (const FilmFace& x : w.filmFaces[weather.material]) {
-      const Way& way = kWays[int(x.f)];
       // A mirror plane stands for the cell on the other side.
-      const bool mirrored = mirrorPlane(in, x.i + way.di, x.j + way.dj, x.k + way.dk, way.code);
+      const bool mirrored = mirrorCopy(in, x.i, x.j, x.k, x.f);
       const double factor = sunFactor(mirrored ? Face(int(x.f) ^ 1) : x.f);
       if (factor > 0.0)
         faces_.push_back({cell(x.i, x.j, x.k), x.i, x.j, x.k, x.f, weather.material, factor, cellShare(in, x.i, x.j, x.k)});
